@@ -1,0 +1,43 @@
+#include "radio/channel_plan.h"
+
+#include <cstdio>
+
+#include "radio/radio_state.h"
+
+int roundHalfUp(float k)
+{
+    int whole = static_cast<int>(k);
+    return (k - static_cast<float>(whole) >= 0.5f) ? whole + 1 : whole;
+}
+
+ChannelFrequency channelToFrequency(int n)
+{
+    // The displayed kilohertz of odd channels depend on computing in double and
+    // rounding once to single precision before splitting. The volatile keeps an
+    // x87 build from carrying the double's extra bits past that rounding.
+    double s = 0.00625 * n + 70.1;
+    volatile float f = static_cast<float>(2.0 * s);
+    ChannelFrequency result;
+    result.mhz = static_cast<int32_t>(f);
+    volatile float r = f - static_cast<float>(result.mhz);
+    volatile float k = 1000.0f * r;
+    result.khz = roundHalfUp(k);
+    return result;
+}
+
+void formatFrequencies(char *buffer, size_t size, int n)
+{
+    const RadioState &rs = radioState;
+    int rx = (rs.duplexMode == 3) ? n - rs.shiftChannels : n;
+    int tx = (rs.duplexMode == 1) ? n - rs.shiftChannels : n;
+    ChannelFrequency r = channelToFrequency(rx);
+    ChannelFrequency t = channelToFrequency(tx);
+    std::snprintf(buffer, size, "RX %d.%.3d\n\nTX %d.%.3d", r.mhz, r.khz, t.mhz, t.khz);
+}
+
+void showFrequencies(PanelWindow window, int n)
+{
+    char text[64];
+    formatFrequencies(text, sizeof text, n);
+    setControlText(window, frequencyDisplayId, text);
+}

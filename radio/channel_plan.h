@@ -1,0 +1,29 @@
+// The channel plan: channel n lies at 140.2 MHz + n x 12.5 kHz.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "radio/platform_seam.h"
+
+constexpr int bandLowChannel = 304;   // 144.000 MHz
+constexpr int bandHighChannel = 464;  // 146.000 MHz
+constexpr int homeChannel = 432;      // 145.600 MHz
+
+constexpr int frequencyDisplayId = 2112;
+
+struct ChannelFrequency {
+    int32_t mhz;  // whole megahertz
+    int32_t khz;  // kilohertz within the megahertz
+};
+
+// The integer part of k, plus 1 when its fraction is one half or more.
+int roundHalfUp(float k);
+
+ChannelFrequency channelToFrequency(int n);
+
+// "RX %d.%.3d\n\nTX %d.%.3d" for channel n under the current duplex mode and shift.
+void formatFrequencies(char *buffer, size_t size, int n);
+
+// Writes the receive and transmit frequencies of channel n into the frequency display.
+void showFrequencies(PanelWindow window, int n);

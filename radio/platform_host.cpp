@@ -1,0 +1,20 @@
+// The seam's defaults for a build without Windows: a real wait, and no panel to
+// write to. Tests replace both with recorders.
+#include <chrono>
+#include <thread>
+
+#include "radio/platform_seam.h"
+
+namespace {
+
+void hostWait(unsigned ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void noPanel(PanelWindow, int, const char *) {}
+
+}  // namespace
+
+void (*settleWait)(unsigned ms) = hostWait;
+void (*setControlText)(PanelWindow window, int id, const char *text) = noPanel;

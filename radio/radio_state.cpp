@@ -1,0 +1,3 @@
+#include "radio/radio_state.h"
+
+RadioState radioState;

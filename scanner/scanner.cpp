@@ -1,0 +1,127 @@
+#include "scanner/scanner.h"
+
+#include <cstdio>
+
+#include "radio/channel_plan.h"
+#include "radio/port_protocol.h"
+#include "radio/radio_state.h"
+#include "scanner/channel_memory.h"
+
+void onTimerTick(PanelWindow window)
+{
+    if (radioState.scanState == ScanOff) {
+        retune(radioState.channel, window);
+    } else {
+        scanTick(window);
+    }
+}
+
+void scanTick(PanelWindow window)
+{
+    RadioState &rs = radioState;
+    if (rs.dwellCount < rs.dwellLimit) {
+        ++rs.dwellCount;
+        return;
+    }
+
+    int busy = channelBusy();
+    if (busy && (rs.scanState == ScanJump || isModeJump(rs.channel))) {
+        if (rs.jumpArmed == 1) {
+            rs.jumpArmed = 0;
+            advanceScan();
+        } else {
+            rs.jumpArmed = 1;
+            rs.dwellLimit = jumpHold;
+            rs.dwellCount = 0;
+        }
+    } else {
+        // A free watch channel leaves the synthesizer on it; when this decision
+        // then loads nothing else, put back the channel the operator hears.
+        int heldBefore = lastLoadedChannel();
+        bool watchChecked = rs.watchChannel != 0;
+        if (checkWatchChannel(rs.watchChannel) == 0) {
+            unsigned long loadsAfterCheck = loadCount();
+            if (busy) {
+                rs.dwellCount = 0;
+                rs.dwellLimit = haltHold;
+            } else {
+                advanceScan();
+            }
+            if (watchChecked && loadCount() == loadsAfterCheck && heldBefore >= 0) {
+                tuneChannel(heldBefore);
+            }
+        }
+    }
+
+    showScannerStatus(window);
+    showFrequencies(window, rs.channel);
+}
+
+int checkWatchChannel(int w)
+{
+    RadioState &rs = radioState;
+    if (w == 0) {
+        return 0;
+    }
+    tuneChannel(w);
+    if (!channelBusy()) {
+        return 0;
+    }
+    // Land on the watch channel itself, wherever it lies: going through
+    // advanceScan from one step below would wrap to scanLow when the watch
+    // channel is above the range. A watch channel in ModeOff is already loaded.
+    rs.channel = w;
+    rs.jumpArmed = 0;
+    if (!isModeOff(w)) {
+        retune(rs.channel, nullptr);
+    }
+    rs.dwellCount = 0;
+    rs.dwellLimit = haltHold;
+    return 1;
+}
+
+void advanceScan()
+{
+    RadioState &rs = radioState;
+    if (rs.channel >= rs.scanHigh) {
+        rs.channel = rs.scanLow - rs.channelStep;
+    }
+    // Every move leaves the hold of the channel behind.
+    rs.jumpArmed = 0;
+    if (isModeOff(rs.channel + rs.channelStep)) {
+        rs.channel += rs.channelStep;
+        return;
+    }
+    stepUp(rs.channelStep);
+    rs.dwellLimit = stepDwell;
+    rs.dwellCount = 0;
+}
+
+void formatScannerStatus(char *buffer, size_t size)
+{
+    const RadioState &rs = radioState;
+    ChannelFrequency low = channelToFrequency(rs.scanLow);
+    ChannelFrequency high = channelToFrequency(rs.scanHigh);
+
+    char watch[24];
+    if (rs.watchChannel != 0) {
+        ChannelFrequency w = channelToFrequency(rs.watchChannel);
+        // 0xB4 is the acute accent of the Windows-1252 code page.
+        std::snprintf(watch, sizeof watch, "Watch\xB4: %d.%.3d", w.mhz, w.khz);
+    } else {
+        std::snprintf(watch, sizeof watch, "Watch: ");
+    }
+
+    const char *state = rs.scanState == ScanOff ? "Off" : rs.scanState == ScanHalt ? "Halt" : "Jump";
+    const char *mode = isModeOn(rs.channel) ? "On" : isModeOff(rs.channel) ? "Off" : "Jump";
+
+    std::snprintf(buffer, size, " Mode: %s\n\n%d.%.3d  -  %d.%.3d\n%s\n%s", state, low.mhz, low.khz,
+                  high.mhz, high.khz, mode, watch);
+}
+
+void showScannerStatus(PanelWindow window)
+{
+    char text[128];
+    formatScannerStatus(text, sizeof text);
+    setControlText(window, scannerDisplayId, text);
+}

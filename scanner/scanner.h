@@ -1,0 +1,27 @@
+// The scanner: driven by the panel's 10 ms tick, it steps through the scan range
+// and stops on busy channels by the jump and halt rules and the watch channel.
+#pragma once
+
+#include <cstddef>
+
+#include "radio/platform_seam.h"
+
+enum ScannerState : int {
+    ScanOff = 1,
+    ScanJump = 2,
+    ScanHalt = 3,
+};
+
+constexpr int stepDwell = 5;   // 60 ms per free channel
+constexpr int jumpHold = 100;  // 1.01 s on a busy channel under the jump rule
+constexpr int haltHold = 500;  // 5.01 s on a busy channel under the halt rule
+
+constexpr int scannerDisplayId = 2101;
+
+void onTimerTick(PanelWindow window);
+void scanTick(PanelWindow window);
+int checkWatchChannel(int w);
+void advanceScan();
+
+void formatScannerStatus(char *buffer, size_t size);
+void showScannerStatus(PanelWindow window);

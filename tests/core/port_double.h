@@ -1,0 +1,36 @@
+// Recording doubles for the core's seam: port writes with the waits between
+// them, a scripted status line, and the texts written per control.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+struct PortEvent {
+    enum Kind { Write, Wait } kind;
+    int port;   // Write: the port written
+    int value;  // Write: the low 8 bits written; Wait: milliseconds
+    bool operator==(const PortEvent &o) const { return kind == o.kind && port == o.port && value == o.value; }
+};
+
+PortEvent write(int port, int value);
+PortEvent wait(int ms);
+
+// Channels loaded, decoded from the recorded data and control bytes.
+std::vector<int> loadedChannels();
+
+struct PortDouble {
+    std::vector<PortEvent> events;
+    std::deque<int> script;   // status bytes PortIn returns first, one per read
+    int status = 0;           // returned once the script is used up
+    int reads = 0;
+    std::map<int, std::string> texts;  // last text per control id
+    std::map<int, int> textWrites;     // writes per control id
+};
+
+extern PortDouble port;
+
+// Fills the seam with the recorders, clears the records and puts RadioState and
+// the channel memory back to their start values (memory filled, duplex mode 1).
+void resetCore();
