@@ -16,6 +16,6 @@ qd_warnings(qdcore_san)
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-add_subdirectory(tests)
-
 include(cmake/CrossBuilds.cmake)
+
+add_subdirectory(tests)

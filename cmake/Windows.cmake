@@ -4,5 +4,22 @@ add_library(qdcore STATIC ${QD_CORE_SOURCES} radio/platform_win.cpp)
 target_include_directories(qdcore PUBLIC ${PROJECT_SOURCE_DIR})
 qd_warnings(qdcore)
 
-# Our code carries no runtime DLL of the compiler with it.
+# Our programs carry no runtime DLL of the compiler with them: they import
+# nothing but system DLLs.
 set(QD_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+
+# GoogleTest from Debian's sources, built with the MinGW compiler for the
+# Windows tests (the x86_64 build is the one that runs them under wine64).
+set(QD_WINDOWS_TESTS OFF)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND EXISTS /usr/src/googletest/CMakeLists.txt)
+    set(QD_WINDOWS_TESTS ON)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+endif()
+
+foreach(dir ui sim tests/win)
+    if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+        add_subdirectory(${dir})
+    endif()
+endforeach()
