@@ -14,7 +14,10 @@ void hostWait(unsigned ms)
 
 void noPanel(PanelWindow, int, const char *) {}
 
+void noRadio(PanelWindow, int, int, int) {}
+
 }  // namespace
 
 void (*settleWait)(unsigned ms) = hostWait;
 void (*setControlText)(PanelWindow window, int id, const char *text) = noPanel;
+void (*checkRadioButton)(PanelWindow window, int first, int last, int id) = noRadio;

@@ -27,3 +27,6 @@ extern void (*settleWait)(unsigned ms);
 
 // Sets the text of control `id` in `window`.
 extern void (*setControlText)(PanelWindow window, int id, const char *text);
+
+// Selects radio button `id` among `first`..`last` of `window` and clears the others.
+extern void (*checkRadioButton)(PanelWindow window, int first, int last, int id);

@@ -1,0 +1,80 @@
+#include "ui/control_panel.h"
+
+#include "radio/radio_state.h"
+#include "res/resource.h"
+#include "scanner/scanner.h"
+#include "ui/panel_commands.h"
+
+namespace {
+
+HBRUSH transmitBrush;  // background of the frequency display while keyed
+HBRUSH receiveBrush;   // background of the frequency display while receiving
+
+void CALLBACK timerTick(HWND dialog, UINT, UINT_PTR, DWORD)
+{
+    onTimerTick(dialog);
+}
+
+INT_PTR onInitDialog(HWND dialog)
+{
+    transmitBrush = CreateSolidBrush(transmitColour);
+    receiveBrush = CreateSolidBrush(receiveColour);
+    initialisePanel(dialog);
+    InvalidateRect(dialog, nullptr, FALSE);
+    SetTimer(dialog, panelTimerId, panelTimerMs, timerTick);
+    return TRUE;  // focus to the first tab stop, the channel "<"
+}
+
+INT_PTR onCtlColorStatic(HDC dc, HWND control)
+{
+    if (GetDlgCtrlID(control) != IDC_FREQUENCY_DISPLAY) {
+        return 0;
+    }
+    bool keyed = radioState.txActive != 0;
+    SetBkColor(dc, keyed ? transmitColour : receiveColour);
+    SetTextColor(dc, displayTextColour);
+    return reinterpret_cast<INT_PTR>(keyed ? transmitBrush : receiveBrush);
+}
+
+INT_PTR onCommand(HWND dialog, int id)
+{
+    switch (id) {
+    case IDOK:
+        EndDialog(dialog, 1);
+        return TRUE;
+    case IDCANCEL:
+        EndDialog(dialog, 1);
+        return 0;
+    default:
+        onPanelCommand(dialog, id);
+        return 0;
+    }
+}
+
+void onDestroy(HWND dialog)
+{
+    KillTimer(dialog, panelTimerId);
+    DeleteObject(transmitBrush);
+    DeleteObject(receiveBrush);
+    transmitBrush = nullptr;
+    receiveBrush = nullptr;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK controlPanelProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return onInitDialog(dialog);
+    case WM_COMMAND:
+        return onCommand(dialog, LOWORD(wParam));
+    case WM_CTLCOLORSTATIC:
+        return onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_DESTROY:
+        onDestroy(dialog);
+        return 0;
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,12 @@
+// The control panel dialog (template 1101): the operator's whole interface.
+#pragma once
+
+#include <windows.h>
+
+INT_PTR CALLBACK controlPanelProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+constexpr UINT_PTR panelTimerId = 1;
+constexpr UINT panelTimerMs = 10;
+constexpr COLORREF transmitColour = RGB(255, 220, 180);  // peach while keyed
+constexpr COLORREF receiveColour = RGB(200, 240, 200);   // light green while receiving
+constexpr COLORREF displayTextColour = RGB(10, 10, 80);

@@ -1,0 +1,106 @@
+#include "ui/main_window.h"
+
+#include "radio/port_library.h"
+#include "res/resource.h"
+#include "ui/control_panel.h"
+
+HINSTANCE appInstance;
+HWND mainWindow;
+
+namespace {
+
+const char rootClassName[] = "RootClass";
+
+void openControlPanel()
+{
+    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_CONTROL_PANEL), mainWindow, controlPanelProc, 0);
+}
+
+}  // namespace
+
+int registerRootClass(HINSTANCE instance)
+{
+    WNDCLASSA wc = {};
+    wc.style = CS_VREDRAW | CS_HREDRAW;
+    wc.lpfnWndProc = rootWindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszMenuName = "IDM_MENU";
+    wc.lpszClassName = rootClassName;
+    if (RegisterClassA(&wc) != 0) {
+        return 1;
+    }
+    MessageBoxA(mainWindow, "can't create root class!", "error", MB_OK);
+    return 0;
+}
+
+int createRootWindow(HINSTANCE instance, int showCommand)
+{
+    if (bindPortLibrary() != 0) {
+        MessageBoxA(nullptr, "can't initiate io.dll", "error", MB_OK);
+    }
+    // The control panel runs modally inside this call (WM_CREATE).
+    mainWindow = CreateWindowExA(0, rootClassName, "QD7150-Control", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, nullptr);
+    if (mainWindow == nullptr) {
+        MessageBoxA(mainWindow, "can't create root win!", "error", MB_OK);
+        return 0;
+    }
+    ShowWindow(mainWindow, showCommand);
+    UpdateWindow(mainWindow);
+    return 1;
+}
+
+LRESULT CALLBACK rootWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        openControlPanel();
+        return DefWindowProcA(window, message, wParam, lParam);
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_COMMAND:
+        return onRootCommand(window, LOWORD(wParam), lParam);
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+LRESULT onRootCommand(HWND window, int id, LPARAM)
+{
+    switch (id) {
+    case IDM_EXIT:
+        SendMessageA(window, WM_CLOSE, 0, 0);
+        break;
+    case IDM_VFO:
+        openControlPanel();
+        break;
+    case IDM_ABOUT:
+    case IDM_HELP:
+    default:
+        break;
+    }
+    return 0;
+}
+
+int appMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
+{
+    appInstance = instance;
+    if (!registerRootClass(appInstance)) {
+        MessageBoxA(nullptr, "error", "Creating Classes", MB_OK);
+        return 1;
+    }
+    if (!createRootWindow(appInstance, showCommand)) {
+        MessageBoxA(nullptr, "error", "Creating windows", MB_OK);
+        return 2;
+    }
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}

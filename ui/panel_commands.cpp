@@ -1,0 +1,214 @@
+#include "ui/panel_commands.h"
+
+#include <cstdio>
+
+#include "radio/channel_plan.h"
+#include "radio/port_protocol.h"
+#include "radio/radio_state.h"
+#include "res/resource.h"
+#include "scanner/channel_memory.h"
+#include "scanner/scanner.h"
+
+namespace {
+
+constexpr int defaultShift = 48;  // 600 kHz
+constexpr int fastStep = 8;       // 100 kHz, whatever the spacing
+
+void markDuplex(PanelWindow window, int id)
+{
+    checkRadioButton(window, IDC_DUPLEX, IDC_SIMPLEX, id);
+}
+
+void markSpacing(PanelWindow window, int id)
+{
+    checkRadioButton(window, IDC_SPACING_12K5, IDC_SPACING_25K, id);
+}
+
+void showShift(PanelWindow window)
+{
+    char text[32];
+    formatShift(text, sizeof text, radioState.shiftChannels);
+    setControlText(window, IDC_SHIFT_DISPLAY, text);
+}
+
+// After a channel button: the scanner display (mode word), then the frequencies.
+void showChannel(PanelWindow window)
+{
+    showScannerStatus(window);
+    showFrequencies(window, radioState.channel);
+}
+
+void setDuplexMode(PanelWindow window, int mode, int button)
+{
+    radioState.duplexMode = mode;
+    markDuplex(window, button);
+    showFrequencies(window, radioState.channel);
+}
+
+void setSpacing(PanelWindow window, int step, int button)
+{
+    radioState.channelStep = step;
+    markSpacing(window, button);
+    showFrequencies(window, radioState.channel);
+}
+
+// The shift buttons also rewrite the frequency display, so the TX frequency
+// shown is always the one that will be transmitted on.
+void setShift(PanelWindow window, int shiftChannels)
+{
+    radioState.shiftChannels = shiftChannels;
+    showShift(window);
+    showFrequencies(window, radioState.channel);
+}
+
+void cycleScanState(PanelWindow window)
+{
+    RadioState &rs = radioState;
+    if (rs.scanState == ScanOff) {
+        rs.scanState = ScanHalt;
+        rs.duplexMode = 2;
+        markDuplex(window, IDC_SIMPLEX);
+        setControlText(window, IDC_SCANNER_DISPLAY, "mode: Halt");
+    } else if (rs.scanState == ScanHalt) {
+        rs.scanState = ScanJump;
+        setControlText(window, IDC_SCANNER_DISPLAY, "Mode: Skip");
+    } else {
+        rs.scanState = ScanOff;
+        // Back on the channel's natural duplex mode.
+        rs.duplexMode = channelDuplexMode(rs.channel);
+        markDuplex(window, rs.duplexMode == 2 ? IDC_SIMPLEX : rs.duplexMode == 1 ? IDC_DUPLEX : IDC_REV_DUP);
+        setControlText(window, IDC_SCANNER_DISPLAY, "Mode: Off");
+    }
+    showFrequencies(window, rs.channel);
+}
+
+void cycleChannelMode(PanelWindow window)
+{
+    RadioState &rs = radioState;
+    if (isModeOff(rs.channel)) {
+        setChannelScanMode(rs.channel, ModeOn);
+    } else if (isModeOn(rs.channel)) {
+        setChannelScanMode(rs.channel, ModeJump);
+    } else {
+        setChannelScanMode(rs.channel, ModeOff);
+    }
+    if (rs.scanState != ScanOff) {
+        // The running scan leaves the channel at once.
+        advanceScan();
+        showFrequencies(window, rs.channel);
+    }
+    showScannerStatus(window);
+}
+
+}  // namespace
+
+void formatShift(char *buffer, size_t size, int shiftChannels)
+{
+    std::snprintf(buffer, size, "- %.1fKHz", 12.5 * shiftChannels);
+}
+
+void resetPanel(PanelWindow window)
+{
+    RadioState &rs = radioState;
+    tuneHome();
+    rs.scanState = ScanOff;
+    fillChannelMemory();
+    settleWait(2);
+    rs.channel = homeChannel;
+    rs.duplexMode = 1;
+    markDuplex(window, IDC_DUPLEX);
+    rs.shiftChannels = defaultShift;
+    setControlText(window, IDC_SHIFT_DISPLAY, "-600.0KHz");
+    showFrequencies(window, rs.channel);
+}
+
+void initialisePanel(PanelWindow window)
+{
+    fillChannelMemory();
+    resetPanel(window);
+    radioState.channelStep = 1;
+    markDuplex(window, IDC_DUPLEX);
+    markSpacing(window, IDC_SPACING_12K5);
+    showFrequencies(window, radioState.channel);
+    showScannerStatus(window);
+}
+
+void onPanelCommand(PanelWindow window, int id)
+{
+    RadioState &rs = radioState;
+    switch (id) {
+    case IDC_STEP_UP:
+        stepUp(rs.channelStep);
+        showChannel(window);
+        break;
+    case IDC_STEP_DOWN:
+        stepDown(rs.channelStep);
+        showChannel(window);
+        break;
+    case IDC_FAST_UP:
+        stepUp(fastStep);
+        showChannel(window);
+        break;
+    case IDC_FAST_DOWN:
+        stepDown(fastStep);
+        showChannel(window);
+        break;
+    case IDC_BAND_HIGH:
+        rs.channel = bandHighChannel;
+        showChannel(window);
+        break;
+    case IDC_BAND_LOW:
+        rs.channel = bandLowChannel;
+        showChannel(window);
+        break;
+    case IDC_RESET:
+        resetPanel(window);
+        showScannerStatus(window);
+        break;
+    case IDC_SCAN:
+        cycleScanState(window);
+        break;
+    // Start, Stop and Watch show the range and watch channel they set at once.
+    case IDC_SCAN_START:
+        rs.scanLow = rs.channel;
+        showScannerStatus(window);
+        break;
+    case IDC_SCAN_STOP:
+        rs.scanHigh = rs.channel;
+        showScannerStatus(window);
+        break;
+    case IDC_WATCH:
+        rs.watchChannel = (rs.watchChannel == rs.channel) ? 0 : rs.channel;
+        showScannerStatus(window);
+        break;
+    case IDC_MODE:
+        cycleChannelMode(window);
+        break;
+    case IDC_DUPLEX:
+        setDuplexMode(window, 1, IDC_DUPLEX);
+        break;
+    case IDC_REV_DUP:
+        setDuplexMode(window, 3, IDC_REV_DUP);
+        break;
+    case IDC_SIMPLEX:
+        setDuplexMode(window, 2, IDC_SIMPLEX);
+        break;
+    case IDC_SPACING_12K5:
+        setSpacing(window, 1, IDC_SPACING_12K5);
+        break;
+    case IDC_SPACING_25K:
+        setSpacing(window, 2, IDC_SPACING_25K);
+        break;
+    case IDC_SHIFT_DOWN:
+        setShift(window, rs.shiftChannels - 1);
+        break;
+    case IDC_SHIFT_UP:
+        setShift(window, rs.shiftChannels + 1);
+        break;
+    case IDC_SHIFT_DEFAULT:
+        setShift(window, defaultShift);
+        break;
+    default:
+        break;
+    }
+}
