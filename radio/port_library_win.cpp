@@ -1,8 +1,14 @@
 #include "radio/port_library.h"
 
 #include <cstdlib>
+#include <type_traits>
 
 #include "radio/platform_seam.h"
+
+// A 32-bit port library exports its entry points stdcall; calling them any other
+// way corrupts the stack of the 32-bit build.
+static_assert(std::is_same<PortOutProc, void(WINAPI *)(int, int)>::value, "PortOut is called stdcall");
+static_assert(std::is_same<PortInProc, int(WINAPI *)(int)>::value, "PortIn is called stdcall");
 
 HMODULE portLibrary = nullptr;
 FARPROC PortWordOut, PortDWordOut, PortWordIn, PortDWordIn, SetPortBit, ClrPortBit, NotPortBit, GetPortBit,

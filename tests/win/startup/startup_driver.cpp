@@ -1,0 +1,227 @@
+// Drives the real program from outside, as an operator would, from start to end:
+//   startup_driver.exe PROGRAM.exe with-io|without-io
+// with-io: a port library lies beside the program, so no message comes first.
+// without-io: the program first says it cannot load the port library.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+std::string program;
+bool withLibrary = true;
+
+constexpr DWORD patienceMs = 20000;  // a noisy machine under Wine
+
+struct Found {
+    DWORD pid;
+    const char *className;
+    const char *title;
+    HWND window;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM param)
+{
+    Found *f = reinterpret_cast<Found *>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char cls[64] = "", title[128] = "";
+    GetClassNameA(window, cls, sizeof cls);
+    GetWindowTextA(window, title, sizeof title);
+    if (pid == f->pid && (!f->className || lstrcmpiA(cls, f->className) == 0) &&
+        (!f->title || lstrcmpA(title, f->title) == 0)) {
+        f->window = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND findWindow(DWORD pid, const char *className, const char *title)
+{
+    Found f = {pid, className, title, nullptr};
+    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&f));
+    return f.window;
+}
+
+template <typename Condition>
+bool waitFor(Condition condition)
+{
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < patienceMs) {
+        if (condition()) {
+            return true;
+        }
+        Sleep(20);
+    }
+    return condition();
+}
+
+HWND waitForWindow(DWORD pid, const char *className, const char *title)
+{
+    HWND found = nullptr;
+    waitFor([&] { return (found = findWindow(pid, className, title)) != nullptr && IsWindowVisible(found); });
+    return found;
+}
+
+std::string textOf(HWND window)
+{
+    char text[256] = "";
+    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::string controlText(HWND dialog, int id)
+{
+    return textOf(GetDlgItem(dialog, id));
+}
+
+struct Process {
+    PROCESS_INFORMATION info = {};
+    ~Process()
+    {
+        if (info.hProcess) {
+            TerminateProcess(info.hProcess, 99);
+            CloseHandle(info.hProcess);
+            CloseHandle(info.hThread);
+        }
+    }
+};
+
+TEST(Program, StartsWithThePanelThenTheMainWindowAndEnds)
+{
+    Process p;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    std::string commandLine = "\"" + program + "\" --ignored-option";
+    ASSERT_TRUE(CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                               &p.info));
+    DWORD pid = p.info.dwProcessId;
+
+    if (!withLibrary) {
+        HWND box = waitForWindow(pid, "#32770", "error");
+        ASSERT_NE(box, nullptr) << "no message about the port library";
+        HWND text = FindWindowExA(box, nullptr, "Static", "can't initiate io.dll");
+        EXPECT_NE(text, nullptr) << "the message box does not say \"can't initiate io.dll\"";
+        EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
+        EXPECT_EQ(findWindow(pid, "#32770", "QD-7150 Control"), nullptr) << "the panel came before the message";
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+
+    // The panel comes first; the main window exists but stays hidden.
+    HWND panel = waitForWindow(pid, "#32770", "QD-7150 Control");
+    ASSERT_NE(panel, nullptr) << "the control panel did not appear";
+    EXPECT_EQ(findWindow(pid, "#32770", "error"), nullptr);
+    HWND main = findWindow(pid, "RootClass", "QD7150-Control");
+    ASSERT_NE(main, nullptr);
+    EXPECT_FALSE(IsWindowVisible(main));
+    EXPECT_EQ(GetWindow(panel, GW_OWNER), nullptr) << "the first panel has no owner";
+    EXPECT_EQ(controlText(panel, 2112), "RX 145.600\n\nTX 145.000");
+
+    // Step up once, so that the next opening can be seen to start afresh.
+    SendMessageA(panel, WM_COMMAND, 1107, 0);
+    EXPECT_EQ(controlText(panel, 2112), "RX 145.613\n\nTX 145.012");
+
+    // Closing the panel shows the main window; the program goes on.
+    PostMessageA(panel, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(waitFor([&] { return IsWindowVisible(main) != 0; })) << "the main window was not shown";
+    EXPECT_FALSE(IsWindow(panel));
+    EXPECT_EQ(WaitForSingleObject(p.info.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_NE(GetMenu(main), nullptr) << "the main window has no menu";
+
+    // "hjälp" and "Om Vrell" do nothing visible.
+    PostMessageA(main, WM_COMMAND, 1004, 0);
+    PostMessageA(main, WM_COMMAND, 1003, 0);
+    Sleep(300);
+    EXPECT_EQ(findWindow(pid, "#32770", nullptr), nullptr);
+
+    // "VFO", repeatedly: a fresh panel owned by the main window, which is disabled meanwhile.
+    for (int opening = 0; opening < 3; ++opening) {
+        PostMessageA(main, WM_COMMAND, 1005, 0);
+        HWND again = waitForWindow(pid, "#32770", "QD-7150 Control");
+        ASSERT_NE(again, nullptr) << "\"VFO\" did not open the panel, opening " << opening;
+        EXPECT_EQ(GetWindow(again, GW_OWNER), main);
+        EXPECT_FALSE(IsWindowEnabled(main));
+        EXPECT_EQ(controlText(again, 2112), "RX 145.600\n\nTX 145.000");
+        EXPECT_EQ(controlText(again, 3004), "-600.0KHz");
+        SendMessageA(again, WM_COMMAND, 1107, 0);
+        PostMessageA(again, WM_COMMAND, IDCANCEL, 0);
+        ASSERT_TRUE(waitFor([&] { return !IsWindow(again); }));
+        EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(main) != 0; }));
+    }
+
+    // "Avsluta" ends the program with exit code 0.
+    PostMessageA(main, WM_COMMAND, 1002, 0);
+    ASSERT_EQ(WaitForSingleObject(p.info.hProcess, patienceMs), static_cast<DWORD>(WAIT_OBJECT_0));
+    DWORD code = 99;
+    GetExitCodeProcess(p.info.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+}
+
+// The menu as the program carries it.
+TEST(Program, MenuResource)
+{
+    HMODULE image = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    HMENU menu = LoadMenuA(image, "IDM_MENU");
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(GetMenuItemCount(menu), 2);
+    auto text = [](HMENU m, UINT item, UINT flags) {
+        wchar_t buffer[64] = L"";
+        GetMenuStringW(m, item, buffer, 64, flags);
+        return std::wstring(buffer);
+    };
+    EXPECT_EQ(text(menu, 0, MF_BYPOSITION), L"Fil");
+    EXPECT_EQ(text(menu, 1, MF_BYPOSITION), L"Hj\u00e4lp");
+    HMENU file = GetSubMenu(menu, 0), help = GetSubMenu(menu, 1);
+    ASSERT_EQ(GetMenuItemCount(file), 2);
+    ASSERT_EQ(GetMenuItemCount(help), 2);
+    EXPECT_EQ(text(file, 1005, MF_BYCOMMAND), L"VFO");
+    EXPECT_EQ(text(file, 1002, MF_BYCOMMAND), L"Avsluta");
+    EXPECT_EQ(text(help, 1004, MF_BYCOMMAND), L"hj\u00e4lp");
+    EXPECT_EQ(text(help, 1003, MF_BYCOMMAND), L"Om Vrell");
+    EXPECT_EQ(GetMenuItemID(file, 0), 1005u);
+    EXPECT_EQ(GetMenuItemID(file, 1), 1002u);
+    EXPECT_EQ(GetMenuItemID(help, 0), 1004u);
+    EXPECT_EQ(GetMenuItemID(help, 1), 1003u);
+    DestroyMenu(menu);
+
+    // Icon group 1001: a 16x16 and a 32x32 image of 16 colours.
+    for (int size : {16, 32}) {
+        HICON icon = static_cast<HICON>(LoadImageA(image, MAKEINTRESOURCEA(1001), IMAGE_ICON, size, size, 0));
+        ASSERT_NE(icon, nullptr) << size;
+        ICONINFO info;
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        BITMAP bm;
+        GetObjectA(info.hbmColor, sizeof bm, &bm);
+        EXPECT_EQ(bm.bmWidth, size);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        DestroyIcon(icon);
+    }
+    FreeLibrary(image);
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    if (argc < 3) {
+        fprintf(stderr, "usage: startup_driver.exe PROGRAM.exe with-io|without-io\n");
+        return 2;
+    }
+    program = argv[1];
+    // A path from the host side reaches us in its Unix form: Wine shows the
+    // host's root as drive Z:.
+    if (!program.empty() && program[0] == '/') {
+        program = "Z:" + program;
+        for (char &c : program) {
+            if (c == '/') {
+                c = '\\';
+            }
+        }
+    }
+    withLibrary = std::string(argv[2]) == "with-io";
+    return RUN_ALL_TESTS();
+}
