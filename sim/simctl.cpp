@@ -20,6 +20,8 @@
 //   release                  ends every `hold` and the front panel
 #include "sim/sim_shared.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -233,6 +235,8 @@ int run(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    // Plain "\n" line ends, for the shell scripts and tests that read us.
+    _setmode(_fileno(stdout), _O_BINARY);
     int first = 1;
     if (argc > 2 && !strcmp(argv[1], "--name")) {
         SetEnvironmentVariableA(QD_SIM_NAME_VARIABLE, argv[2]);

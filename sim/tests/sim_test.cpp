@@ -1,0 +1,512 @@
+// The simulated transceiver seen from outside: io.dll loaded as the control
+// program loads it, the shared memory read as the front panel reads it, and
+// simctl.exe and qd7150-sim.exe run as separate processes. Each test uses a
+// mapping name of its own.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sim/sim_shared.h"
+
+namespace {
+
+using PortOutProc = void(WINAPI *)(int, int);
+using PortInProc = int(WINAPI *)(int);
+
+const char *const exportNames[] = {
+    "PortOut",    "PortWordOut", "PortDWordOut",   "PortIn",        "PortWordIn",
+    "PortDWordIn", "SetPortBit", "ClrPortBit",     "NotPortBit",    "GetPortBit",
+    "RightPortShift", "LeftPortShift", "IsDriverInstalled"};
+
+// The folder of this test program, which also holds io.dll, simctl.exe and
+// qd7150-sim.exe.
+std::string ownFolder()
+{
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string s(path, n);
+    return s.substr(0, s.find_last_of("\\/") + 1);
+}
+
+template <typename T>
+T entry(HMODULE m, const char *name)
+{
+    return reinterpret_cast<T>(reinterpret_cast<void *>(GetProcAddress(m, name)));
+}
+
+// Runs a program of our folder with `args`, waits for it, returns its exit
+// code (or -1) and its standard output.
+int runTool(const std::string &exe, const std::string &args, std::string *out = nullptr,
+            DWORD waitMs = 60000)
+{
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE readEnd, writeEnd;
+    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0))
+        return -1;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = writeEnd;
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    std::string cmd = "\"" + ownFolder() + exe + "\" " + args;
+    PROCESS_INFORMATION pi;
+    BOOL ok = CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                             &pi);
+    CloseHandle(writeEnd);
+    if (!ok) {
+        CloseHandle(readEnd);
+        return -1;
+    }
+    std::string text;
+    char buf[4096];
+    DWORD got;
+    while (ReadFile(readEnd, buf, sizeof buf, &got, nullptr) && got > 0)
+        text.append(buf, got);
+    CloseHandle(readEnd);
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(pi.hProcess, waitMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    if (out)
+        *out = text;
+    return static_cast<int>(code);
+}
+
+HANDLE startTool(const std::string &exe, const std::string &args)
+{
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    std::string cmd = "\"" + ownFolder() + exe + "\" " + args;
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return nullptr;
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+// The front panel window of process `pid` (other panels may be open meanwhile).
+HWND panelWindowOf(DWORD pid)
+{
+    HWND wnd = nullptr;
+    while ((wnd = FindWindowExA(nullptr, wnd, "QD7150SimPanel", nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(wnd, &owner);
+        if (owner == pid)
+            return wnd;
+    }
+    return nullptr;
+}
+
+// Waits up to ten seconds for `done`: generous, for a busy machine.
+template <typename Pred>
+bool eventually(Pred done)
+{
+    for (int i = 0; i < 1000; ++i) {
+        if (done())
+            return true;
+        Sleep(10);
+    }
+    return done();
+}
+
+std::vector<std::string> lines(const std::string &text)
+{
+    std::vector<std::string> v;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        v.push_back(line);
+        start = end + 1;
+    }
+    return v;
+}
+
+class Simulator : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static int counter;
+        char name[128];
+        wsprintfA(name, "Local\\QD7150SimTest-%lu-%d", GetCurrentProcessId(), ++counter);
+        mappingName = name;
+        SetEnvironmentVariableA(QD_SIM_NAME_VARIABLE, name);
+        io = LoadLibraryA((ownFolder() + "io.dll").c_str());
+        ASSERT_NE(io, nullptr);
+        portOut = entry<PortOutProc>(io, "PortOut");
+        portIn = entry<PortInProc>(io, "PortIn");
+        ASSERT_NE(portOut, nullptr);
+        ASSERT_NE(portIn, nullptr);
+        sim = qdSimOpen(true, &mapping);
+        ASSERT_NE(sim, nullptr);
+    }
+
+    void TearDown() override
+    {
+        if (io)
+            FreeLibrary(io);
+        qdSimClose(sim, mapping);
+        SetEnvironmentVariableA(QD_SIM_NAME_VARIABLE, nullptr);
+    }
+
+    // The two writes of a load, with the program's 2 ms waits.
+    void load(int data, int control)
+    {
+        portOut(888, data);
+        Sleep(2);
+        portOut(890, control);
+        Sleep(2);
+    }
+
+    std::string mappingName;
+    HMODULE io = nullptr;
+    PortOutProc portOut = nullptr;
+    PortInProc portIn = nullptr;
+    HANDLE mapping = nullptr;
+    QdSimShared *sim = nullptr;
+};
+
+TEST_F(Simulator, ExportsExactlyTheThirteenEntryPointsByPlainName)
+{
+    for (const char *name : exportNames)
+        EXPECT_NE(GetProcAddress(io, name), nullptr) << name;
+    EXPECT_EQ(GetProcAddress(io, "PortOut@8"), nullptr);
+    EXPECT_EQ(GetProcAddress(io, "_PortOut@8"), nullptr);
+
+    // The export directory itself: thirteen names and nothing more.
+    auto *base = reinterpret_cast<const BYTE *>(io);
+    auto *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
+    auto *nt = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY &dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    ASSERT_NE(dir.VirtualAddress, 0u);
+    auto *exp = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY *>(base + dir.VirtualAddress);
+    ASSERT_EQ(exp->NumberOfNames, 13u);
+    auto *names = reinterpret_cast<const DWORD *>(base + exp->AddressOfNames);
+    for (DWORD i = 0; i < exp->NumberOfNames; ++i) {
+        std::string name = reinterpret_cast<const char *>(base + names[i]);
+        bool known = false;
+        for (const char *n : exportNames)
+            known = known || name == n;
+        EXPECT_TRUE(known) << name;
+    }
+}
+
+TEST_F(Simulator, SharedMemoryCarriesItsLayoutVersion)
+{
+    EXPECT_EQ(sim->magic, QD_SIM_MAGIC);
+    EXPECT_EQ(sim->version, QD_SIM_VERSION);
+    EXPECT_EQ(sim->logCapacity, QD_SIM_LOG_CAPACITY);
+    EXPECT_GT(sim->qpcFrequency, 0);
+    EXPECT_EQ(sim->channel, -1);
+    EXPECT_EQ(sim->writeIndex, 0);
+}
+
+struct LoadCase {
+    int channel, data, control;
+};
+
+TEST_F(Simulator, TakesTheChannelWhenTheControlByteArrives)
+{
+    const LoadCase cases[] = {
+        {432, 0x32, 0x0F}, {384, -124, 0x08}, {304, 0x04, 0x08}, {464, 0x64, 0x0F},
+        {256, 0x56, 0x09}, {0, 0x00, 0x0B},   {999, -103, 0x02},
+    };
+    int previous = -1;
+    for (const LoadCase &c : cases) {
+        portOut(888, c.data);
+        EXPECT_EQ(sim->channel, previous) << "the data byte alone must not retune, " << c.channel;
+        EXPECT_EQ(sim->dataLatch, c.data & 0xFF);
+        portOut(890, c.control);
+        EXPECT_EQ(sim->channel, c.channel);
+        previous = c.channel;
+    }
+    EXPECT_EQ(sim->loads, 7);
+}
+
+TEST_F(Simulator, OnlyTheLowEightBitsOfAValueCount)
+{
+    load(0x7F32, static_cast<int>(0xFFFFFF0Fu));
+    EXPECT_EQ(sim->channel, 432);
+    EXPECT_EQ(sim->dataLatch, 0x32);
+    EXPECT_EQ(sim->controlLatch, 0x0F);
+}
+
+TEST_F(Simulator, StatusShowsSignalOnTheLoadedChannelAndTheTransmitLine)
+{
+    EXPECT_EQ(portIn(889), 0x00);
+    qdSimSetCarrier(sim, 432, QD_SIM_CARRIER_MANUAL, true);
+    EXPECT_EQ(portIn(889), 0x00) << "no channel loaded yet";
+
+    load(0x32, 0x0F);  // 432
+    EXPECT_EQ(portIn(889), 0x40);
+    InterlockedExchange(&sim->keyed, 1);
+    EXPECT_EQ(portIn(889), 0xC0);
+    qdSimSetCarrier(sim, 432, QD_SIM_CARRIER_MANUAL, false);
+    EXPECT_EQ(portIn(889), 0x80);
+    InterlockedExchange(&sim->keyed, 0);
+    EXPECT_EQ(portIn(889), 0x00);
+
+    // A carrier elsewhere is not heard; it is once that channel is loaded.
+    qdSimSetCarrier(sim, 433, QD_SIM_CARRIER_MANUAL, true);
+    EXPECT_EQ(portIn(889), 0x00);
+    load(0x33, 0x0F);  // 433
+    EXPECT_EQ(portIn(889), 0x40);
+    load(0x32, 0x0F);
+    EXPECT_EQ(portIn(889), 0x00);
+
+    // Carriers from the activity generator count the same.
+    qdSimSetCarrier(sim, 432, QD_SIM_CARRIER_ACTIVITY, true);
+    EXPECT_EQ(portIn(889), 0x40);
+}
+
+TEST_F(Simulator, TrafficLogRecordsEachAccessInOrder)
+{
+    load(0x32, 0x0F);
+    int status = portIn(889);
+    Sleep(2);
+    load(-124, 0x08);
+
+    struct Expected {
+        int port, value, direction;
+    } expected[] = {{888, 0x32, QD_SIM_OUT},
+                    {890, 0x0F, QD_SIM_OUT},
+                    {889, status, QD_SIM_IN},
+                    {888, 0x84, QD_SIM_OUT},
+                    {890, 0x08, QD_SIM_OUT}};
+    ASSERT_EQ(sim->writeIndex, 5);
+    int64_t previous = 0;
+    for (int i = 0; i < 5; ++i) {
+        QdSimLogEntry e;
+        ASSERT_TRUE(qdSimLogRead(sim, i, &e)) << i;
+        EXPECT_EQ(e.port, expected[i].port) << i;
+        EXPECT_EQ(e.value, expected[i].value) << i;
+        EXPECT_EQ(e.direction, expected[i].direction) << i;
+        EXPECT_GT(e.time, previous) << i;
+        EXPECT_GE(qdSimMicros(sim, e.time), 0) << i;
+        previous = e.time;
+    }
+    QdSimLogEntry e;
+    EXPECT_FALSE(qdSimLogRead(sim, 5, &e)) << "nothing written there yet";
+}
+
+TEST_F(Simulator, LogRingKeepsTheNewestEntries)
+{
+    const int total = QD_SIM_LOG_CAPACITY + 1000;
+    for (int i = 0; i < total; ++i)
+        portOut(888, i);
+    ASSERT_EQ(sim->writeIndex, total);
+    LONG64 first = qdSimLogFirst(sim);
+    EXPECT_EQ(first, total - static_cast<LONG64>(QD_SIM_LOG_CAPACITY));
+    QdSimLogEntry e;
+    EXPECT_FALSE(qdSimLogRead(sim, first - 1, &e)) << "overwritten";
+    ASSERT_TRUE(qdSimLogRead(sim, first, &e));
+    EXPECT_EQ(e.value, first & 0xFF);
+    ASSERT_TRUE(qdSimLogRead(sim, total - 1, &e));
+    EXPECT_EQ(e.value, (total - 1) & 0xFF);
+}
+
+TEST_F(Simulator, TheOtherEntryPointsLeaveTheTransceiverAlone)
+{
+    load(0x32, 0x0F);
+    LONG64 logged = sim->writeIndex;
+    entry<void(WINAPI *)(int, int)>(io, "PortWordOut")(888, 0x1234);
+    entry<void(WINAPI *)(int, DWORD)>(io, "PortDWordOut")(888, 0x12345678);
+    EXPECT_EQ(entry<int(WINAPI *)(int)>(io, "PortWordIn")(889), 0);
+    EXPECT_EQ(entry<DWORD(WINAPI *)(int)>(io, "PortDWordIn")(889), 0u);
+    entry<void(WINAPI *)(int, int)>(io, "SetPortBit")(890, 1);
+    entry<void(WINAPI *)(int, int)>(io, "ClrPortBit")(890, 1);
+    entry<void(WINAPI *)(int, int)>(io, "NotPortBit")(890, 1);
+    EXPECT_EQ(entry<int(WINAPI *)(int, int)>(io, "GetPortBit")(889, 6), 0);
+    entry<void(WINAPI *)(int, int)>(io, "RightPortShift")(888, 1);
+    entry<void(WINAPI *)(int, int)>(io, "LeftPortShift")(888, 1);
+    EXPECT_EQ(entry<int(WINAPI *)()>(io, "IsDriverInstalled")(), 0);
+    EXPECT_EQ(sim->channel, 432);
+    EXPECT_EQ(sim->dataLatch, 0x32);
+    EXPECT_EQ(sim->writeIndex, logged);
+}
+
+TEST_F(Simulator, SimctlReadsAndDrivesTheSimulatorFromAnotherProcess)
+{
+    load(0x32, 0x0F);
+    std::string out;
+    ASSERT_EQ(runTool("simctl.exe", "channel", &out), 0);
+    EXPECT_EQ(out, "432\n");
+
+    ASSERT_EQ(runTool("simctl.exe", "carrier 440 on"), 0);
+    EXPECT_EQ(sim->carrier[440], QD_SIM_CARRIER_MANUAL);
+    ASSERT_EQ(runTool("simctl.exe", "carrier 145.600 on"), 0);
+    EXPECT_EQ(portIn(889), 0x40);
+    ASSERT_EQ(runTool("simctl.exe", "key"), 0);
+    EXPECT_EQ(portIn(889), 0xC0);
+    ASSERT_EQ(runTool("simctl.exe", "status", &out), 0);
+    EXPECT_EQ(out, "channel=432 frequency=145.600 keyed=1 signal=1 loads=1 log=4 activity=0\n");
+    ASSERT_EQ(runTool("simctl.exe", "unkey"), 0);
+    EXPECT_EQ(sim->keyed, 0);
+    ASSERT_EQ(runTool("simctl.exe", "carriers", &out), 0);
+    EXPECT_EQ(out, "432,145.600,manual\n440,145.700,manual\n");
+    ASSERT_EQ(runTool("simctl.exe", "carrier 440 off"), 0);
+    EXPECT_EQ(sim->carrier[440], 0);
+    ASSERT_EQ(runTool("simctl.exe", "clear"), 0);
+    EXPECT_EQ(sim->carrier[432], 0);
+
+    // simctl loads through io.dll as the program does; the log shows both.
+    ASSERT_EQ(runTool("simctl.exe", "tune 384"), 0);
+    EXPECT_EQ(sim->channel, 384);
+    ASSERT_EQ(runTool("simctl.exe", "log --out", &out), 0);
+    std::vector<std::string> rows = lines(out);
+    ASSERT_EQ(rows.size(), 5u) << out;
+    EXPECT_EQ(rows[0], "index,time_us,dir,port,value");
+    const char *const tails[] = {",out,888,50", ",out,890,15", ",out,888,132", ",out,890,8"};
+    const char *const heads[] = {"0,", "1,", "4,", "5,"};
+    long long previous = -1;
+    for (int i = 0; i < 4; ++i) {
+        const std::string &row = rows[i + 1];
+        EXPECT_EQ(row.rfind(heads[i], 0), 0u) << row;
+        EXPECT_EQ(row.substr(row.size() - strlen(tails[i])), tails[i]) << row;
+        long long us = _strtoi64(row.c_str() + row.find(',') + 1, nullptr, 10);
+        EXPECT_GT(us, previous) << row;
+        previous = us;
+    }
+    ASSERT_EQ(runTool("simctl.exe", "mark", &out), 0);
+    EXPECT_EQ(out, "6\n");
+    ASSERT_EQ(runTool("simctl.exe", "log --from 5", &out), 0);
+    rows = lines(out);
+    ASSERT_EQ(rows.size(), 2u) << out;
+    EXPECT_EQ(rows[1].rfind("5,", 0), 0u);
+}
+
+TEST_F(Simulator, SimctlWaitsForALoad)
+{
+    ASSERT_EQ(runTool("simctl.exe", "wait-channel 432 50"), 1) << "nothing loaded: a timeout";
+    load(0x32, 0x0F);
+    EXPECT_EQ(runTool("simctl.exe", "wait-channel 432"), 0);
+    EXPECT_EQ(runTool("simctl.exe", "wait-loads 1"), 0);
+    EXPECT_EQ(runTool("simctl.exe", "wait-loads 2 50"), 1);
+}
+
+TEST_F(Simulator, SimctlRefusesBadUsage)
+{
+    EXPECT_EQ(runTool("simctl.exe", "carrier 1000 on"), 2);
+    EXPECT_EQ(runTool("simctl.exe", "carrier 440 maybe"), 2);
+    EXPECT_EQ(runTool("simctl.exe", "frobnicate"), 2);
+}
+
+TEST(SimulatorNotRunning, SimctlSaysSoAndHoldKeepsItAlive)
+{
+    char name[128];
+    wsprintfA(name, "Local\\QD7150SimAbsent-%lu", GetCurrentProcessId());
+    SetEnvironmentVariableA(QD_SIM_NAME_VARIABLE, name);
+    EXPECT_EQ(runTool("simctl.exe", "status"), 3);
+
+    // `hold` makes the simulator and keeps it until `release`.
+    HANDLE holder = startTool("simctl.exe", "hold");
+    ASSERT_NE(holder, nullptr);
+    EXPECT_TRUE(eventually([] { return runTool("simctl.exe", "carrier 440 on") == 0; }));
+    std::string out;
+    EXPECT_EQ(runTool("simctl.exe", "carriers", &out), 0);
+    EXPECT_EQ(out, "440,145.700,manual\n") << "state kept between two simctl runs";
+    EXPECT_EQ(runTool("simctl.exe", "release"), 0);
+    EXPECT_EQ(WaitForSingleObject(holder, 20000), WAIT_OBJECT_0);
+    DWORD code = 99;
+    GetExitCodeProcess(holder, &code);
+    EXPECT_EQ(code, 0u);
+    CloseHandle(holder);
+    EXPECT_TRUE(eventually([] { return runTool("simctl.exe", "status") == 3; }))
+        << "gone with its last holder";
+    SetEnvironmentVariableA(QD_SIM_NAME_VARIABLE, nullptr);
+}
+
+// The front panel as another process: its options, the PTT button held and
+// released, a carrier typed in, the activity box, and `simctl release`.
+TEST_F(Simulator, FrontPanelDrivesTheSimulator)
+{
+    HANDLE panel = startTool("qd7150-sim.exe", "--carrier 447 --carrier 145.650");
+    ASSERT_NE(panel, nullptr);
+    HWND wnd = nullptr;
+    ASSERT_TRUE(eventually([&] {
+        wnd = panelWindowOf(GetProcessId(panel));
+        return wnd && IsWindowVisible(wnd);
+    }));
+    char title[64];
+    GetWindowTextA(wnd, title, sizeof title);
+    EXPECT_STREQ(title, "QD-7150 simulator");
+    EXPECT_EQ(sim->carrier[447], QD_SIM_CARRIER_MANUAL);
+    EXPECT_EQ(sim->carrier[436], QD_SIM_CARRIER_MANUAL);
+
+    HWND ptt = GetDlgItem(wnd, 101);
+    ASSERT_NE(ptt, nullptr);
+    PostMessageA(ptt, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    EXPECT_TRUE(eventually([&] { return sim->keyed == 1; }));
+    load(0x32, 0x0F);
+    EXPECT_EQ(portIn(889), 0x80);
+    PostMessageA(ptt, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    EXPECT_TRUE(eventually([&] { return sim->keyed == 0; }));
+
+    HWND edit = GetDlgItem(wnd, 103);
+    ASSERT_NE(edit, nullptr);
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("432"));
+    SendMessageA(GetDlgItem(wnd, 104), BM_CLICK, 0, 0);
+    EXPECT_TRUE(eventually([&] { return sim->carrier[432] == QD_SIM_CARRIER_MANUAL; }));
+    EXPECT_EQ(portIn(889), 0x40);
+    SendMessageA(GetDlgItem(wnd, 104), BM_CLICK, 0, 0);
+    EXPECT_TRUE(eventually([&] { return sim->carrier[432] == 0; }));
+
+    SendMessageA(GetDlgItem(wnd, 102), BM_CLICK, 0, 0);
+    EXPECT_TRUE(eventually([&] { return sim->activity == 1; }));
+    SendMessageA(GetDlgItem(wnd, 102), BM_CLICK, 0, 0);
+    EXPECT_TRUE(eventually([&] { return sim->activity == 0; }));
+
+    // The Clear button takes every hand-set carrier off.
+    SendMessageA(GetDlgItem(wnd, 105), BM_CLICK, 0, 0);
+    EXPECT_TRUE(eventually([&] { return sim->carrier[447] == 0 && sim->carrier[436] == 0; }));
+
+    EXPECT_EQ(runTool("simctl.exe", "release"), 0);
+    EXPECT_EQ(WaitForSingleObject(panel, 20000), WAIT_OBJECT_0);
+    DWORD code = 99;
+    GetExitCodeProcess(panel, &code);
+    EXPECT_EQ(code, 0u);
+    CloseHandle(panel);
+}
+
+// The band-activity generator brings carriers to its channels, and takes
+// them all away again when it stops.
+TEST_F(Simulator, BandActivityComesAndGoesOnItsChannels)
+{
+    HANDLE panel = startTool("qd7150-sim.exe", "--activity --seed 12345");
+    ASSERT_NE(panel, nullptr);
+    auto anyActivity = [&] {
+        for (int ch = 0; ch < QD_SIM_CHANNELS; ++ch)
+            if (sim->carrier[ch] & QD_SIM_CARRIER_ACTIVITY)
+                return true;
+        return false;
+    };
+    // The first stations come up within 15 s.
+    bool seen = false;
+    for (int i = 0; i < 300 && !seen; ++i) {
+        seen = anyActivity();
+        Sleep(100);
+    }
+    EXPECT_TRUE(seen);
+    for (int ch = 0; ch < QD_SIM_CHANNELS; ++ch) {
+        bool generatorChannel = (ch >= 432 && ch <= 447) || ch == 400 || ch == 404 ||
+                                ch == 416 || ch == 424 || ch == 428;
+        if (!generatorChannel) {
+            EXPECT_EQ(sim->carrier[ch], 0) << ch;
+        }
+    }
+    InterlockedExchange(&sim->activity, 0);
+    EXPECT_TRUE(eventually([&] { return !anyActivity(); }));
+    EXPECT_EQ(runTool("simctl.exe", "release"), 0);
+    EXPECT_EQ(WaitForSingleObject(panel, 20000), WAIT_OBJECT_0);
+    CloseHandle(panel);
+}
+
+}  // namespace
