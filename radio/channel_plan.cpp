@@ -25,11 +25,16 @@ ChannelFrequency channelToFrequency(int n)
     return result;
 }
 
+int shiftedChannel(int n, int shift)
+{
+    return static_cast<int>(static_cast<uint32_t>(n) - static_cast<uint32_t>(shift));
+}
+
 void formatFrequencies(char *buffer, size_t size, int n)
 {
     const RadioState &rs = radioState;
-    int rx = (rs.duplexMode == 3) ? n - rs.shiftChannels : n;
-    int tx = (rs.duplexMode == 1) ? n - rs.shiftChannels : n;
+    int rx = (rs.duplexMode == 3) ? shiftedChannel(n, rs.shiftChannels) : n;
+    int tx = (rs.duplexMode == 1) ? shiftedChannel(n, rs.shiftChannels) : n;
     ChannelFrequency r = channelToFrequency(rx);
     ChannelFrequency t = channelToFrequency(tx);
     std::snprintf(buffer, size, "RX %d.%.3d\n\nTX %d.%.3d", r.mhz, r.khz, t.mhz, t.khz);

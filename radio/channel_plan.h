@@ -22,6 +22,12 @@ int roundHalfUp(float k);
 
 ChannelFrequency channelToFrequency(int n);
 
+// The repeater-shifted channel n - shift. The shift has no bound, so the
+// difference may leave the int range: it wraps round in 32-bit two's complement,
+// as the 32-bit program's arithmetic does, instead of overflowing. For a band
+// channel a wrapped result is negative, so it is never loaded.
+int shiftedChannel(int n, int shift);
+
 // "RX %d.%.3d\n\nTX %d.%.3d" for channel n under the current duplex mode and shift.
 void formatFrequencies(char *buffer, size_t size, int n);
 

@@ -84,7 +84,7 @@ void retune(int n, PanelWindow window)
     // The same rule as the RX and TX texts, so the channel loaded and the
     // displayed frequency never disagree.
     bool shifted = rs.txActive ? rs.duplexMode == 1 : rs.duplexMode == 3;
-    tuneChannel(shifted ? n - rs.shiftChannels : n);
+    tuneChannel(shifted ? shiftedChannel(n, rs.shiftChannels) : n);
     if (rs.txActive != rs.prevTxActive && window != nullptr) {
         showFrequencies(window, n);
         showScannerStatus(window);

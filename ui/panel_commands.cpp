@@ -1,5 +1,6 @@
 #include "ui/panel_commands.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "radio/channel_plan.h"
@@ -59,6 +60,13 @@ void setShift(PanelWindow window, int shiftChannels)
     radioState.shiftChannels = shiftChannels;
     showShift(window);
     showFrequencies(window, radioState.channel);
+}
+
+// The shift has no bound: a press past either end of the int range wraps
+// round, as the 32-bit program's arithmetic does, instead of overflowing.
+int nextShift(int shiftChannels, int delta)
+{
+    return static_cast<int>(static_cast<uint32_t>(shiftChannels) + static_cast<uint32_t>(delta));
 }
 
 void cycleScanState(PanelWindow window)
@@ -200,10 +208,10 @@ void onPanelCommand(PanelWindow window, int id)
         setSpacing(window, 2, IDC_SPACING_25K);
         break;
     case IDC_SHIFT_DOWN:
-        setShift(window, rs.shiftChannels - 1);
+        setShift(window, nextShift(rs.shiftChannels, -1));
         break;
     case IDC_SHIFT_UP:
-        setShift(window, rs.shiftChannels + 1);
+        setShift(window, nextShift(rs.shiftChannels, 1));
         break;
     case IDC_SHIFT_DEFAULT:
         setShift(window, defaultShift);
