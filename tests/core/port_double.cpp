@@ -8,20 +8,35 @@ PortDouble port;
 
 namespace {
 
+int pendingData = -1;
+
+int decodeChannel(int data, int control)
+{
+    int hundreds = (control ^ 0x0B) & 0x0F;
+    return hundreds * 100 + (data >> 4) * 10 + (data & 0x0F);
+}
+
 void PORT_CALL recordOut(int p, int value)
 {
     port.events.push_back({PortEvent::Write, p, value & 0xFF});
+    if (p == 888) {
+        pendingData = value & 0xFF;
+    } else if (p == 890 && pendingData >= 0) {
+        port.tuned = decodeChannel(pendingData, value & 0xFF);
+        pendingData = -1;
+    }
 }
 
-int PORT_CALL scriptedIn(int)
+int PORT_CALL scriptedIn(int p)
 {
     ++port.reads;
+    port.readPort = p;
     if (!port.script.empty()) {
         int s = port.script.front();
         port.script.pop_front();
         return s;
     }
-    return port.status;
+    return port.status | (port.busyChannels.count(port.tuned) ? 0x40 : 0);
 }
 
 void recordWait(unsigned ms)
@@ -33,9 +48,19 @@ void recordText(PanelWindow, int id, const char *text)
 {
     port.texts[id] = text;
     ++port.textWrites[id];
+    port.textOrder.push_back(id);
 }
 
 }  // namespace
+
+void PrintTo(const PortEvent &e, std::ostream *os)
+{
+    if (e.kind == PortEvent::Write) {
+        *os << "write(" << e.port << ", 0x" << std::hex << e.value << std::dec << ")";
+    } else {
+        *os << "wait(" << e.value << ")";
+    }
+}
 
 PortEvent write(int p, int value)
 {
@@ -58,8 +83,7 @@ std::vector<int> loadedChannels()
         if (e.port == 888) {
             data = e.value;
         } else if (e.port == 890 && data >= 0) {
-            int hundreds = (e.value ^ 0x0B) & 0x0F;
-            channels.push_back(hundreds * 100 + (data >> 4) * 10 + (data & 0x0F));
+            channels.push_back(decodeChannel(data, e.value));
             data = -1;
         }
     }
@@ -69,6 +93,7 @@ std::vector<int> loadedChannels()
 void resetCore()
 {
     port = PortDouble();
+    pendingData = -1;
     PortOut = recordOut;
     PortIn = scriptedIn;
     settleWait = recordWait;

@@ -1,9 +1,13 @@
 // Recording doubles for the core's seam: port writes with the waits between
-// them, a scripted status line, and the texts written per control.
+// them, a scripted status line, and the texts written per control. The double
+// also plays the transceiver's squelch: a channel in busyChannels reads busy
+// (status bit 6) while it is the channel last loaded.
 #pragma once
 
 #include <deque>
 #include <map>
+#include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +18,9 @@ struct PortEvent {
     bool operator==(const PortEvent &o) const { return kind == o.kind && port == o.port && value == o.value; }
 };
 
+// Failing comparisons print write(port, 0xNN) and wait(ms).
+void PrintTo(const PortEvent &e, std::ostream *os);
+
 PortEvent write(int port, int value);
 PortEvent wait(int ms);
 
@@ -23,10 +30,15 @@ std::vector<int> loadedChannels();
 struct PortDouble {
     std::vector<PortEvent> events;
     std::deque<int> script;   // status bytes PortIn returns first, one per read
-    int status = 0;           // returned once the script is used up
+    int status = 0;           // returned once the script is used up, with
+                              // bit 6 added while the tuned channel is busy
+    std::set<int> busyChannels;
+    int tuned = -1;           // channel decoded from the last data/control pair
     int reads = 0;
+    int readPort = -1;        // port of the last PortIn call
     std::map<int, std::string> texts;  // last text per control id
     std::map<int, int> textWrites;     // writes per control id
+    std::vector<int> textOrder;        // control ids in the order written
 };
 
 extern PortDouble port;

@@ -1,0 +1,345 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "radio/port_protocol.h"
+#include "radio/radio_state.h"
+#include "scanner/channel_memory.h"
+#include "scanner/scanner.h"
+#include "tests/core/port_double.h"
+
+namespace {
+
+PanelWindow const panel = reinterpret_cast<PanelWindow>(0x1101);
+constexpr int forever = INT_MAX;
+
+// A channel loaded into the synthesizer during a tick.
+struct Load {
+    int tick;
+    int channel;
+    bool operator==(const Load &o) const { return tick == o.tick && channel == o.channel; }
+};
+
+void PrintTo(const Load &l, std::ostream *os)
+{
+    *os << "tick " << l.tick << ": " << l.channel;
+}
+
+// A signal on a channel during ticks from..to-1.
+struct Signal {
+    int channel, from, to;
+};
+
+struct Scenario {
+    const char *name;
+    int state, start, low, high, step, watch;
+    std::vector<std::pair<int, int>> modes;  // channel, scan mode
+    std::vector<Signal> signals;
+    int ticks;
+    std::vector<Load> loads;
+};
+
+// Drives the scanner through the panel's tick with the transceiver played by the
+// port double, and records which channels were loaded at which tick.
+class Scan : public ::testing::Test {
+protected:
+    int tick = 0;
+    std::vector<Load> loads;
+    std::vector<int> channelAt{0};  // channel after each tick, from tick 1
+    std::vector<Signal> signals;
+
+    // The transceiver holds `channel`, as the panel left it; the range and
+    // dwell fields keep their start values unless changed afterwards.
+    void start(int channel, int state)
+    {
+        resetCore();
+        radioState.duplexMode = 2;
+        radioState.scanState = state;
+        radioState.channel = channel;
+        tuneChannel(channel);
+        port.events.clear();
+    }
+
+    void run(int ticks)
+    {
+        for (int i = 0; i < ticks; ++i) {
+            ++tick;
+            port.busyChannels.clear();
+            for (const Signal &s : signals) {
+                if (s.from <= tick && tick < s.to) {
+                    port.busyChannels.insert(s.channel);
+                }
+            }
+            size_t before = loadedChannels().size();
+            onTimerTick(panel);
+            std::vector<int> all = loadedChannels();
+            for (size_t k = before; k < all.size(); ++k) {
+                loads.push_back({tick, all[k]});
+            }
+            channelAt.push_back(radioState.channel);
+        }
+    }
+
+    void play(const Scenario &s)
+    {
+        start(s.start, s.state);
+        radioState.scanLow = s.low;
+        radioState.scanHigh = s.high;
+        radioState.channelStep = s.step;
+        radioState.watchChannel = s.watch;
+        for (const auto &m : s.modes) {
+            setChannelScanMode(m.first, m.second);
+        }
+        signals = s.signals;
+        run(s.ticks);
+    }
+
+    void playTable(const std::vector<Scenario> &table)
+    {
+        for (const Scenario &s : table) {
+            tick = 0;
+            loads.clear();
+            channelAt.assign(1, 0);
+            play(s);
+            EXPECT_EQ(loads, s.loads) << s.name;
+        }
+    }
+};
+
+TEST_F(Scan, FreeSweepTunesEveryChannelEverySixTicksAndWraps)
+{
+    for (int state : {ScanHalt, ScanJump}) {
+        tick = 0;
+        loads.clear();
+        start(384, state);
+        run(390);
+        std::vector<Load> expected;
+        for (int n = 385; n <= 448; ++n) {
+            expected.push_back({6 * (n - 384), n});
+        }
+        expected.push_back({390, 384});
+        EXPECT_EQ(loads, expected) << "state " << state;
+        EXPECT_EQ(port.textWrites[2101], 65) << "state " << state;
+        EXPECT_EQ(port.textWrites[2112], 65) << "state " << state;
+    }
+}
+
+TEST_F(Scan, CountingTicksTouchNothingAndADecisionWritesBothTexts)
+{
+    start(384, ScanHalt);
+    for (int i = 1; i <= 5; ++i) {
+        run(1);
+        EXPECT_EQ(radioState.dwellCount, i) << "tick " << tick;
+    }
+    EXPECT_TRUE(port.events.empty());
+    EXPECT_EQ(port.reads, 0);
+    EXPECT_TRUE(port.textOrder.empty());
+    run(1);
+    EXPECT_EQ(port.textOrder, (std::vector<int>{2101, 2112}));
+    EXPECT_EQ(port.texts[2112], "RX 145.012\n\nTX 145.012");
+    EXPECT_EQ(radioState.dwellCount, 0);
+    EXPECT_EQ(radioState.dwellLimit, 5);
+}
+
+TEST_F(Scan, ScannerOffRetunesEveryTickAndKeepsTheDwell)
+{
+    start(432, ScanOff);
+    radioState.duplexMode = 1;
+    radioState.dwellCount = 3;
+    radioState.dwellLimit = 100;
+    radioState.jumpArmed = 1;
+    port.script = {0, 0, 0x80, 0x80, 0, 0};
+    run(6);
+    EXPECT_EQ(loads, (std::vector<Load>{{1, 432}, {2, 432}, {3, 384}, {4, 384}, {5, 432}, {6, 432}}));
+    EXPECT_EQ(port.textOrder, (std::vector<int>{2112, 2101, 2112, 2101}));
+    EXPECT_EQ(radioState.dwellCount, 3);
+    EXPECT_EQ(radioState.dwellLimit, 100);
+    EXPECT_EQ(radioState.jumpArmed, 1);
+    EXPECT_EQ(radioState.channel, 432);
+}
+
+TEST_F(Scan, RangesAndSteps)
+{
+    playTable({
+        {"start inside the range goes up first", ScanHalt, 432, 384, 448, 1, 0, {}, {}, 12,
+         {{6, 433}, {12, 434}}},
+        {"start below the range climbs", ScanHalt, 304, 384, 448, 1, 0, {}, {}, 12,
+         {{6, 305}, {12, 306}}},
+        {"start above the range wraps", ScanHalt, 460, 384, 448, 1, 0, {}, {}, 12,
+         {{6, 384}, {12, 385}}},
+        {"scanLow equal to scanHigh", ScanHalt, 400, 400, 400, 1, 0, {}, {}, 18,
+         {{6, 400}, {12, 400}, {18, 400}}},
+        {"inverted range stays on scanLow", ScanHalt, 397, 440, 400, 1, 0, {}, {}, 36,
+         {{6, 398}, {12, 399}, {18, 400}, {24, 440}, {30, 440}, {36, 440}}},
+        {"25 kHz from 463: 465 has no mode, step stops at 464", ScanHalt, 463, 384, 464, 2, 0,
+         {}, {}, 18, {{6, 464}, {12, 384}, {18, 386}}},
+        {"25 kHz odd distance overshoots scanHigh once", ScanJump, 445, 385, 448, 2, 0, {}, {},
+         18, {{6, 447}, {12, 449}, {18, 385}}},
+    });
+}
+
+TEST_F(Scan, OffChannelsArePassedOneTickEach)
+{
+    start(384, ScanHalt);
+    for (int n = 386; n <= 389; ++n) {
+        setChannelScanMode(n, ModeOff);
+    }
+    run(22);
+    EXPECT_EQ(loads, (std::vector<Load>{{6, 385}, {16, 390}, {22, 391}}));
+    const std::vector<int> walk(channelAt.begin() + 11, channelAt.begin() + 17);
+    EXPECT_EQ(walk, (std::vector<int>{385, 386, 387, 388, 389, 390})) << "ticks 11..16";
+}
+
+TEST_F(Scan, AllOffRangeWalksWithoutLoading)
+{
+    start(400, ScanHalt);
+    for (int n = 384; n <= 448; ++n) {
+        setChannelScanMode(n, ModeOff);
+    }
+    run(130);
+    EXPECT_TRUE(loads.empty());
+    EXPECT_EQ(port.tuned, 400);
+    for (int t = 6; t <= 130; ++t) {
+        EXPECT_EQ(channelAt[t], 384 + (t - 6 + 17) % 65) << "tick " << t;
+    }
+}
+
+TEST_F(Scan, BusyChannelsHoldByTheJumpAndHaltRules)
+{
+    playTable({
+        {"jump: held 101 ticks, left by the deciding tick", ScanJump, 384, 384, 448, 1, 0, {},
+         {{385, 0, forever}}, 119, {{6, 385}, {113, 386}, {119, 387}}},
+        {"jump: the watch channel is not looked at while busy", ScanJump, 384, 384, 448, 1, 440,
+         {}, {{385, 0, forever}}, 119,
+         {{6, 440}, {6, 385}, {113, 386}, {119, 440}, {119, 387}}},
+        {"halt: a Jump channel follows the jump rule", ScanHalt, 384, 384, 448, 1, 0,
+         {{385, ModeJump}}, {{385, 0, forever}}, 119, {{6, 385}, {113, 386}, {119, 387}}},
+        {"halt: held in 501-tick steps while busy", ScanHalt, 384, 384, 448, 1, 0, {},
+         {{385, 0, 700}}, 1020, {{6, 385}, {1014, 386}, {1020, 387}}},
+        {"halt: left at the first free decision", ScanHalt, 384, 384, 448, 1, 0, {},
+         {{385, 0, 300}}, 519, {{6, 385}, {513, 386}, {519, 387}}},
+        {"jump: a busy Off neighbour is passed, not held", ScanJump, 384, 384, 448, 1, 0,
+         {{386, ModeOff}}, {{386, 0, forever}}, 18, {{6, 385}, {13, 387}}},
+    });
+}
+
+TEST_F(Scan, HaltHoldCountsFromZeroToFiveHundred)
+{
+    start(384, ScanHalt);
+    signals = {{385, 0, forever}};
+    const struct { int tick, dwellCount, dwellLimit; } checks[] = {
+        {12, 0, 500}, {13, 1, 500}, {512, 500, 500}, {513, 0, 500}, {1014, 0, 500},
+    };
+    for (const auto &c : checks) {
+        run(c.tick - tick);
+        EXPECT_EQ(radioState.dwellCount, c.dwellCount) << "tick " << c.tick;
+        EXPECT_EQ(radioState.dwellLimit, c.dwellLimit) << "tick " << c.tick;
+        EXPECT_EQ(radioState.channel, 385) << "tick " << c.tick;
+    }
+    EXPECT_EQ(port.textWrites[2101], 4);  // decisions at 6, 12, 513, 1014
+}
+
+TEST_F(Scan, WatchChannel)
+{
+    playTable({
+        {"free watch: checked before every step", ScanHalt, 384, 384, 448, 1, 440, {}, {}, 12,
+         {{6, 440}, {6, 385}, {12, 440}, {12, 386}}},
+        {"busy watch: moved to and held 501, then the channel after it", ScanHalt, 384, 384, 448,
+         1, 440, {}, {{440, 0, 300}}, 513,
+         {{6, 440}, {6, 440}, {507, 440}, {507, 441}, {513, 440}, {513, 442}}},
+        {"busy watch: halt holds it again while busy", ScanHalt, 384, 384, 448, 1, 440, {},
+         {{440, 0, 600}}, 1008,
+         {{6, 440}, {6, 440}, {507, 440}, {507, 440}, {1008, 440}, {1008, 441}}},
+        {"busy watch at 25 kHz", ScanHalt, 384, 384, 448, 2, 441, {}, {{441, 0, 300}}, 507,
+         {{6, 441}, {6, 441}, {507, 441}, {507, 443}}},
+        {"busy Off watch: already loaded, not loaded again", ScanHalt, 384, 384, 448, 1, 440,
+         {{440, ModeOff}}, {{440, 0, 300}}, 507, {{6, 440}, {507, 440}, {507, 441}}},
+        {"jump: busy watch held, left, and returned to", ScanJump, 384, 384, 448, 1, 440, {},
+         {{440, 0, forever}}, 614,
+         {{6, 440}, {6, 440}, {608, 441}, {614, 440}, {614, 440}}},
+        // decision 6: reached above scanHigh, then wraps as usual
+        {"busy watch above the range is reached", ScanHalt, 384, 384, 448, 1, 460, {},
+         {{460, 0, 300}}, 507, {{6, 460}, {6, 460}, {507, 460}, {507, 384}}},
+        {"busy watch at the band top, 25 kHz", ScanHalt, 400, 384, 448, 2, 464, {},
+         {{464, 0, 300}}, 507, {{6, 464}, {6, 464}, {507, 464}, {507, 384}}},
+    });
+}
+
+TEST_F(Scan, WatchMoveEndsOnTheWatchChannel)
+{
+    const struct { int watch, step, high; } cases[] = {
+        {440, 1, 448}, {460, 1, 448}, {449, 2, 448}, {384, 1, 448}, {464, 2, 400},
+    };
+    for (const auto &c : cases) {
+        start(420, ScanHalt);
+        radioState.channelStep = c.step;
+        radioState.scanHigh = c.high;
+        radioState.watchChannel = c.watch;
+        signals = {{c.watch, 0, forever}};
+        run(6);
+        EXPECT_EQ(radioState.channel, c.watch) << "watch " << c.watch << " step " << c.step;
+        EXPECT_EQ(port.tuned, c.watch) << "watch " << c.watch;
+        EXPECT_EQ(radioState.dwellLimit, 500) << "watch " << c.watch;
+        EXPECT_EQ(radioState.dwellCount, 0) << "watch " << c.watch;
+    }
+}
+
+TEST_F(Scan, FreeWatchPutsTheHeldChannelBack)
+{
+    // decision 5
+    playTable({
+        {"halt hold", ScanHalt, 384, 384, 448, 1, 440, {}, {{385, 0, forever}}, 513,
+         {{6, 440}, {6, 385}, {12, 440}, {12, 385}, {513, 440}, {513, 385}}},
+        {"pass of an Off channel, then a step without restore", ScanHalt, 384, 384, 448, 1, 440,
+         {{386, ModeOff}}, {}, 13, {{6, 440}, {6, 385}, {12, 440}, {12, 385}, {13, 440}, {13, 387}}},
+        {"pass of an Off channel at the wrap", ScanHalt, 448, 384, 448, 1, 440, {{384, ModeOff}},
+         {}, 7, {{6, 440}, {6, 448}, {7, 440}, {7, 385}}},
+    });
+}
+
+TEST_F(Scan, EveryBusyJumpChannelGetsItsOwnHold)
+{
+    // decision 7: a hold that ends on a free channel leaves nothing armed
+    playTable({
+        {"next busy channel after a step", ScanJump, 384, 384, 448, 1, 0, {},
+         {{385, 0, 50}, {386, 0, forever}}, 220, {{6, 385}, {113, 386}, {220, 387}}},
+        {"next busy channel after a pass", ScanJump, 384, 384, 448, 1, 0, {{386, ModeOff}},
+         {{385, 0, 50}, {387, 0, forever}}, 221, {{6, 385}, {114, 387}, {221, 388}}},
+        {"busy watch channel after a watch move", ScanJump, 384, 384, 448, 1, 440, {},
+         {{385, 0, 50}, {440, 100, forever}}, 715,
+         {{6, 440}, {6, 385}, {113, 440}, {113, 440}, {715, 441}}},
+        {"halt rule with a Jump channel", ScanHalt, 384, 384, 448, 1, 0,
+         {{385, ModeJump}, {386, ModeJump}}, {{385, 0, 50}, {386, 0, forever}}, 220,
+         {{6, 385}, {113, 386}, {220, 387}}},
+    });
+}
+
+TEST_F(Scan, StatusText)
+{
+    const struct { int state, channel, mode, watch, low, high; const char *text; } cases[] = {
+        {ScanOff, 432, ModeOn, 0, 384, 448, " Mode: Off\n\n145.000  -  145.800\nOn\nWatch: "},
+        {ScanHalt, 432, ModeOff, 432, 384, 448,
+         " Mode: Halt\n\n145.000  -  145.800\nOff\nWatch\xB4: 145.600"},
+        {ScanJump, 433, ModeJump, 305, 304, 464,
+         " Mode: Jump\n\n144.000  -  146.000\nJump\nWatch\xB4: 144.012"},
+        {0, 311, 0, 463, 311, 309, " Mode: Jump\n\n144.087  -  144.063\nJump\nWatch\xB4: 145.988"},
+        {7, 384, ModeOn, 0, 400, 400, " Mode: Jump\n\n145.200  -  145.200\nOn\nWatch: "},
+    };
+    for (const auto &c : cases) {
+        start(c.channel, c.state);
+        channelFlags[c.channel - 304] = (channelFlags[c.channel - 304] & ~7) | c.mode;
+        radioState.watchChannel = c.watch;
+        radioState.scanLow = c.low;
+        radioState.scanHigh = c.high;
+        showScannerStatus(panel);
+        EXPECT_EQ(port.texts[2101], c.text) << "state " << c.state << " channel " << c.channel;
+        EXPECT_EQ(port.textOrder, std::vector<int>{2101}) << "state " << c.state;
+        EXPECT_TRUE(port.events.empty()) << "state " << c.state;
+    }
+}
+
+}  // namespace
