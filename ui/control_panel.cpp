@@ -4,6 +4,7 @@
 #include "res/resource.h"
 #include "scanner/scanner.h"
 #include "ui/panel_commands.h"
+#include "ui/timer_resolution.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ void CALLBACK timerTick(HWND dialog, UINT, UINT_PTR, DWORD)
 
 INT_PTR onInitDialog(HWND dialog)
 {
+    requestFineTimer();
     transmitBrush = CreateSolidBrush(transmitColour);
     receiveBrush = CreateSolidBrush(receiveColour);
     initialisePanel(dialog);
@@ -58,6 +60,7 @@ void onDestroy(HWND dialog)
     DeleteObject(receiveBrush);
     transmitBrush = nullptr;
     receiveBrush = nullptr;
+    releaseFineTimer();
 }
 
 }  // namespace
