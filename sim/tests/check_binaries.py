@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Checks the simulator's Windows binaries with objdump -p.
 
-  check_binaries.py OBJDUMP FILE...
+  check_binaries.py [--stdcall] OBJDUMP FILE...
 
 Every FILE imports nothing but system DLLs (no compiler runtime DLL); a file
 named io.dll exports exactly the thirteen port library entry points under
-their plain names (no stdcall @n decoration).
+their plain names (no stdcall @n decoration). With --stdcall (the i686
+build) each entry point of io.dll must also clean its own arguments off the
+stack, as a stdcall function does: PortOut returns with "ret $0x8".
 """
 import os
 import re
@@ -40,7 +42,28 @@ def exports(dump):
     return names
 
 
-def check(objdump, path):
+def stdcall_faults(objdump, path):
+    """Each _Name@N function of the disassembly must return with ret $N."""
+    code = subprocess.run([objdump, "-d", path], check=True, capture_output=True,
+                          text=True).stdout
+    faults = []
+    blocks = {m.group(1): (int(m.group(2)), m.end())
+              for m in re.finditer(r"<_(\w+)@(\d+)>:\n", code)}
+    for name in sorted(ENTRY_POINTS):
+        if name not in blocks:
+            faults.append(f"no stdcall function _{name}@N in the disassembly")
+            continue
+        size, start = blocks[name]
+        body = code[start:code.find("\n\n", start)]
+        rets = re.findall(r"\bret\s*(\$0x[0-9a-f]+)?", body)
+        want = f"$0x{size:x}" if size else ""
+        if not rets or any(r != want for r in rets):
+            faults.append(f"{name}: returns with {rets}, a stdcall function "
+                          f"of {size} argument bytes returns with 'ret {want}'")
+    return faults
+
+
+def check(objdump, path, stdcall=False):
     dump = subprocess.run([objdump, "-p", path], check=True, capture_output=True,
                           text=True).stdout
     faults = []
@@ -54,17 +77,23 @@ def check(objdump, path):
         names = exports(dump)
         if sorted(names) != sorted(ENTRY_POINTS):
             faults.append(f"exports {sorted(names)}, expected exactly {sorted(ENTRY_POINTS)}")
+        if stdcall:
+            faults += stdcall_faults(objdump, path)
     return faults
 
 
 def main():
-    if len(sys.argv) < 3:
+    args = sys.argv[1:]
+    stdcall = bool(args) and args[0] == "--stdcall"
+    if stdcall:
+        args = args[1:]
+    if len(args) < 2:
         print(__doc__, file=sys.stderr)
         return 2
-    objdump, files = sys.argv[1], sys.argv[2:]
+    objdump, files = args[0], args[1:]
     failed = False
     for path in files:
-        faults = check(objdump, path)
+        faults = check(objdump, path, stdcall)
         for f in faults:
             print(f"{path}: {f}")
         print(f"{path}: {'FAILED' if faults else 'ok'}")
