@@ -340,6 +340,13 @@ TEST_F(Simulator, SimctlReadsAndDrivesTheSimulatorFromAnotherProcess)
     ASSERT_EQ(runTool("simctl.exe", "channel", &out), 0);
     EXPECT_EQ(out, "432\n");
 
+    // --name picks the simulator whatever the environment says.
+    SetEnvironmentVariableA(QD_SIM_NAME_VARIABLE, "Local\\QD7150SimNobody");
+    EXPECT_EQ(runTool("simctl.exe", "channel"), 3);
+    EXPECT_EQ(runTool("simctl.exe", "--name " + mappingName + " channel", &out), 0);
+    EXPECT_EQ(out, "432\n");
+    SetEnvironmentVariableA(QD_SIM_NAME_VARIABLE, mappingName.c_str());
+
     ASSERT_EQ(runTool("simctl.exe", "carrier 440 on"), 0);
     EXPECT_EQ(sim->carrier[440], QD_SIM_CARRIER_MANUAL);
     ASSERT_EQ(runTool("simctl.exe", "carrier 145.600 on"), 0);
