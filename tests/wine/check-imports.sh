@@ -22,7 +22,7 @@ for file in "$@"; do
     done
     case "$file" in
     *.exe)
-        if ! printf '%s\n' "$dump" | grep -qE '^Subsystem[[:space:]]+00000002'; then
+        if ! grep -qE "^Subsystem[[:space:]]+00000002" <<< "$dump"; then
             echo "FAIL $file is not a Windows GUI program"
             status=1
         fi
