@@ -25,4 +25,11 @@ if(QD_WINDOWS_BUILDS)
             BUILD_ALWAYS ON
             USES_TERMINAL_BUILD ON)
     endforeach()
+
+    # The package we ship: the i686 build as a ZIP (build/qd7150-control-*-win32.zip).
+    add_custom_target(windows-package ALL
+        COMMAND ${CMAKE_CPACK_COMMAND} -G ZIP -B ${CMAKE_BINARY_DIR}/package
+        WORKING_DIRECTORY ${QD_WIN32_DIR}
+        DEPENDS win32
+        COMMENT "Packaging the i686 build")
 endif()

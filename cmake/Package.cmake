@@ -1,0 +1,18 @@
+# The package of a Windows build (a ZIP by CPack): the program and a README at
+# the top, the simulated transceiver in a folder of its own. The simulator's
+# io.dll never lies beside the program, where it would shadow a real port library.
+install(TARGETS qd7150 RUNTIME DESTINATION .)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/README-windows.txt DESTINATION . RENAME README.txt)
+install(TARGETS qdsim_io qd7150-sim simctl RUNTIME DESTINATION simulator LIBRARY DESTINATION simulator)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_SYSTEM_NAME win64)
+else()
+    set(CPACK_SYSTEM_NAME win32)
+endif()
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME qd7150-control)
+set(CPACK_PACKAGE_VENDOR "QD-7150 developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Control panel for the QD-7150 transceiver")
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+include(CPack)
