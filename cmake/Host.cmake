@@ -19,3 +19,6 @@ include(GoogleTest)
 include(cmake/CrossBuilds.cmake)
 
 add_subdirectory(tests)
+if(EXISTS ${PROJECT_SOURCE_DIR}/bench/CMakeLists.txt)
+    add_subdirectory(bench)
+endif()

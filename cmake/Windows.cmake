@@ -18,7 +18,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND EXISTS /usr/src/googletest/CMakeLists.txt)
     add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 endif()
 
-foreach(dir res ui sim tests/win)
+foreach(dir res ui sim tests/win bench)
     if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
         add_subdirectory(${dir})
     endif()

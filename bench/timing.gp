@@ -1,0 +1,57 @@
+# The timing plot from the driver's samples:
+#   gnuplot -e "dir='RESULTS_DIR'; out='docs/timing.png'; title='...'" bench/timing.gp
+set terminal pngcairo size 1400,1000 font "DejaVu Sans,11"
+set output out
+set datafile separator ","
+set key top right opaque box
+set grid lc rgb "#dddddd"
+set multiplot layout 2,2 title title font ",14"
+
+# Tick periods over time, scanner off.
+set title "Tick period, scanner off (successive control writes)"
+set xlabel "time (s)"
+set ylabel "period (ms)"
+set yrange [0:30]
+plot dir."/ticks.csv" skip 1 using 1:($2 <= 30 ? $2 : 1/0) with points pt 7 ps 0.3 lc rgb "#1f77b4" title "measured", \
+     dir."/ticks.csv" skip 1 using 1:($2 > 30 ? 29.3 : 1/0) with points pt 9 ps 1.2 lc rgb "#d62728" title "over 30 ms", \
+     10 with lines lw 2 lc rgb "#2ca02c" title "10 ms", \
+     12 with lines lw 1 dt 2 lc rgb "#d62728" title "p99 goal 12 ms"
+
+# Their distribution.
+set title "Tick period distribution (0.25 ms bins; periods over 30 ms at the right edge)"
+set xlabel "period (ms)"
+set ylabel "ticks"
+set xrange [0:30]
+set yrange [0.8:*]
+set logscale y
+binwidth = 0.25
+bin(x) = binwidth * floor((x > 30 ? 29.9 : x) / binwidth) + binwidth / 2
+set boxwidth binwidth
+set style fill solid 0.6 noborder
+plot dir."/ticks.csv" skip 1 using (bin($2)):(1.0) smooth frequency with boxes lc rgb "#1f77b4" title "ticks"
+unset logscale y
+set xrange [*:*]
+
+# Transmit-follow: latency against the time until the tick's status read saw the key.
+set title "Transmit-follow: keying to the control byte of the shifted channel"
+set xlabel "keying to the status read that saw it (ms)"
+set ylabel "latency (ms)"
+set xrange [0:*]
+set yrange [0:*]
+plot dir."/follow.csv" skip 1 using 3:2 with points pt 7 ps 0.6 lc rgb "#ff7f0e" title "keyed", \
+     dir."/follow.csv" skip 1 using 5:4 with points pt 6 ps 0.6 lc rgb "#9467bd" title "released", \
+     x + 2 with lines lw 1 lc rgb "#2ca02c" title "ideal: sample + 2 ms wait", \
+     12.5 with lines lw 1 dt 2 lc rgb "#d62728" title "goal: max 12.5 ms"
+
+# The sweep: one load per free channel.
+set title "Scanner: time between loads over the sweeps of 384..448"
+set xlabel "time (s)"
+set ylabel "step (ms)"
+set xrange [*:*]
+set yrange [0:*]
+plot dir."/sweep.csv" skip 1 using 1:3 with linespoints pt 7 ps 0.4 lc rgb "#1f77b4" title "measured", \
+     60 with lines lw 2 lc rgb "#2ca02c" title "60 ms", \
+     61.8 with lines lw 1 dt 2 lc rgb "#d62728" title "±3 %", \
+     58.2 with lines lw 1 dt 2 lc rgb "#d62728" notitle
+
+unset multiplot
