@@ -1,0 +1,794 @@
+// The control panel as the operator meets it: dialog 1101 built by the window
+// system from the linked-in template with the real dialog procedure, the port
+// slots and the settle wait replaced by recorders. The displays, radio marks,
+// port traffic, colours, timer and teardown are all read back through Win32.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "radio/platform_seam.h"
+#include "radio/radio_state.h"
+#include "scanner/channel_memory.h"
+#include "ui/control_panel.h"
+
+namespace {
+
+// ---- Recorders in the port slots ------------------------------------------------
+
+struct PortEvent {
+    char kind;  // 'R' status read, 'W' port write, 'S' settle wait
+    int port;   // R, W: the port; S: 0
+    int value;  // W: the byte written (low 8 bits); S: milliseconds; R: 0
+    bool operator==(const PortEvent &o) const { return kind == o.kind && port == o.port && value == o.value; }
+};
+
+void PrintTo(const PortEvent &e, std::ostream *os)
+{
+    char text[40];
+    if (e.kind == 'W') {
+        std::snprintf(text, sizeof text, "write(%d, 0x%02X)", e.port, e.value);
+    } else if (e.kind == 'R') {
+        std::snprintf(text, sizeof text, "read(%d)", e.port);
+    } else {
+        std::snprintf(text, sizeof text, "wait(%d)", e.value);
+    }
+    *os << text;
+}
+
+std::vector<PortEvent> traffic;  // everything the program did on the port, in order
+int statusByte = 0;              // what PortIn answers
+
+void PORT_CALL recordOut(int port, int value)
+{
+    traffic.push_back({'W', port, value & 0xFF});
+}
+
+int PORT_CALL recordIn(int port)
+{
+    traffic.push_back({'R', port, 0});
+    return statusByte;
+}
+
+void recordWait(unsigned ms)
+{
+    traffic.push_back({'S', 0, static_cast<int>(ms)});
+}
+
+// Channels loaded so far, decoded from the data byte and the control byte that follows it.
+std::vector<int> loadedChannels()
+{
+    std::vector<int> channels;
+    int digits = -1;
+    for (const PortEvent &e : traffic) {
+        if (e.kind == 'W' && e.port == 888) {
+            digits = e.value;
+        } else if (e.kind == 'W' && e.port == 890 && digits >= 0) {
+            channels.push_back(((e.value ^ 0x0B) & 0x0F) * 100 + (digits >> 4) * 10 + (digits & 0x0F));
+            digits = -1;
+        }
+    }
+    return channels;
+}
+
+constexpr PortEvent statusRead{'R', 889, 0};
+constexpr PortEvent settle{'S', 0, 2};
+constexpr PortEvent data(int v) { return {'W', 888, v}; }
+constexpr PortEvent control(int v) { return {'W', 890, v}; }
+
+// Home load, then the reset's own 2 ms after refilling the channel memory.
+const PortEvent resetTraffic[] = {data(0x32), settle, control(0x0F), settle, settle};
+// A step: the transmit line is sampled, then the channel is loaded.
+const PortEvent step464[] = {statusRead, data(0x64), settle, control(0x0F), settle};
+const PortEvent step432[] = {statusRead, data(0x32), settle, control(0x0F), settle};
+const PortEvent step408[] = {statusRead, data(0x08), settle, control(0x0F), settle};
+const PortEvent step304[] = {statusRead, data(0x04), settle, control(0x08), settle};
+const PortEvent step434[] = {statusRead, data(0x34), settle, control(0x0F), settle};
+const PortEvent step386[] = {statusRead, data(0x86), settle, control(0x08), settle};
+
+struct Traffic {
+    const PortEvent *events;
+    size_t size;
+};
+template <size_t N>
+constexpr Traffic of(const PortEvent (&events)[N])
+{
+    return {events, N};
+}
+constexpr Traffic none{nullptr, 0};
+std::vector<PortEvent> expected(Traffic t)
+{
+    return std::vector<PortEvent>(t.events, t.events + t.size);
+}
+
+// ---- The panel through the window system ----------------------------------------
+
+constexpr int keyed = 0x80;
+constexpr int busy = 0x40;
+const char homeFrequencies[] = "RX 145.600\n\nTX 145.000";
+const char homeScanner[] = " Mode: Off\n\n145.000  -  145.800\nOn\nWatch: ";
+const char unwritten[] = "?";  // put into the displays before a press
+const int displayIds[] = {2112, 2101, 3004};
+
+void resetProgram()
+{
+    radioState = RadioState();
+    fillChannelMemory();
+    traffic.clear();
+    statusByte = 0;
+    PortOut = recordOut;
+    PortIn = recordIn;
+    settleWait = recordWait;
+}
+
+HWND createPanel(DLGPROC proc)
+{
+    return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1101), nullptr, proc, 0);
+}
+
+std::string text(HWND dialog, int id)
+{
+    char buffer[256] = "";
+    GetDlgItemTextA(dialog, id, buffer, sizeof buffer);
+    return buffer;
+}
+
+std::wstring wideText(HWND window)
+{
+    wchar_t buffer[256] = L"";
+    GetWindowTextW(window, buffer, 256);
+    return buffer;
+}
+
+void press(HWND dialog, int id)
+{
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+// The one checked button of first..last; 0 when none is, -1 when several are.
+int checkedIn(HWND dialog, int first, int last)
+{
+    int found = 0;
+    for (int id = first; id <= last; ++id) {
+        if (IsDlgButtonChecked(dialog, id) == BST_CHECKED) {
+            found = found == 0 ? id : -1;
+        }
+    }
+    return found;
+}
+
+// Runs this thread's message loop for at least minMs, then until done() holds or
+// maxMs have passed. The timer ticks only while this loop runs.
+template <class Done>
+bool pump(DWORD minMs, DWORD maxMs, Done done)
+{
+    ULONGLONG start = GetTickCount64();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        ULONGLONG elapsed = GetTickCount64() - start;
+        if (elapsed >= minMs && done()) {
+            return true;
+        }
+        if (elapsed >= maxMs) {
+            return done();
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+void pumpFor(DWORD ms)
+{
+    pump(ms, ms, [] { return true; });
+}
+
+std::vector<HWND> children(HWND dialog)
+{
+    std::vector<HWND> found;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+        found.push_back(c);
+    }
+    return found;
+}
+
+class Panel : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        resetProgram();
+        dialog = createPanel(controlPanelProc);
+        ASSERT_NE(dialog, nullptr);
+    }
+    void TearDown() override
+    {
+        if (IsWindow(dialog)) {
+            DestroyWindow(dialog);
+        }
+    }
+    void markDisplays()
+    {
+        for (int id : displayIds) {
+            SetDlgItemTextA(dialog, id, unwritten);
+        }
+    }
+    HWND dialog = nullptr;
+};
+
+// ---- 1. The controls as the platform created them -------------------------------
+
+struct ControlRow {
+    int id;
+    const char *className;
+    const wchar_t *text;
+    DWORD style, exStyle;  // as the template gives them
+    int x, y, cx, cy;      // dialog units
+};
+
+const ControlRow templateControls[] = {
+    {2158, "Button", L"Frequency", 0x50000307, 0x201, 5, 0, 125, 85},
+    {2112, "Static", L"145.600", 0x50821000, 0x200, 25, 10, 85, 45},
+    {1106, "Button", L"<", 0x50010000, 0x1, 10, 10, 15, 15},
+    {1107, "Button", L">", 0x50010000, 0x1, 110, 10, 15, 15},
+    {1102, "Button", L"\u00AB", 0x50010000, 0x1, 10, 25, 15, 15},
+    {1103, "Button", L"\u00BB", 0x50010000, 0x1, 110, 25, 15, 15},
+    {1104, "Button", L"[", 0x50010000, 0x1, 10, 40, 15, 15},
+    {1105, "Button", L"]", 0x50010000, 0x1, 110, 40, 15, 15},
+    {2010, "Button", L"12.5 KHz", 0x50020009, 0x0, 10, 70, 45, 10},
+    {2011, "Button", L"25 KHz", 0x50020009, 0x0, 60, 70, 39, 10},
+    {2155, "Button", L"Repeater shift", 0x50000007, 0x1, 5, 85, 255, 30},
+    {2000, "Button", L"duplex", 0x50020009, 0x0, 55, 95, 51, 15},
+    {2001, "Button", L"Rev dup", 0x50020009, 0x0, 115, 95, 51, 15},
+    {2002, "Button", L"Simplex", 0x50020009, 0x0, 10, 95, 40, 15},
+    {3003, "Button", L"=", 0x50010000, 0x1, 165, 95, 15, 15},
+    {3001, "Button", L"<", 0x50010000, 0x1, 180, 95, 15, 15},
+    {3002, "Button", L">", 0x50010000, 0x1, 240, 95, 15, 15},
+    {3004, "Static", L"-600.0KHz", 0x50821201, 0x0, 195, 95, 44, 15},
+    {2159, "Button", L"Scanner", 0x50000307, 0x201, 135, 0, 165, 85},
+    {1109, "Button", L"Scan", 0x50010000, 0x1, 270, 10, 25, 15},
+    {2124, "Button", L"Start", 0x50010000, 0x1, 145, 15, 25, 15},
+    {2125, "Button", L"Stop", 0x50010000, 0x1, 170, 15, 25, 15},
+    {2126, "Button", L"Watch", 0x50010000, 0x1, 145, 30, 25, 15},
+    {2130, "Button", L"Mode", 0x50010000, 0x1, 170, 30, 25, 15},
+    {2101, "Static", L"Mode: Off", 0x50821000, 0x200, 205, 10, 65, 45},
+    {1108, "Button", L"Reset", 0x50010000, 0x1, 270, 95, 25, 15},
+    {-1, "Button", L"Channel", 0x50000007, 0x0, 140, 5, 60, 45},
+};
+
+// What the platform makes of a template item's styles. The dialog manager
+// draws bordered items in the 3-D look (WS_BORDER becomes WS_EX_CLIENTEDGE) and
+// gives every item WS_EX_NOPARENTNOTIFY; a modal frame brings WS_EX_WINDOWEDGE
+// and a static with SS_SUNKEN adds WS_EX_STATICEDGE. Everything else is kept
+// bit for bit, so any other difference is the template's.
+DWORD createdStyle(const ControlRow &c)
+{
+    return c.style & ~static_cast<DWORD>(WS_BORDER);
+}
+
+DWORD createdExStyle(const ControlRow &c)
+{
+    DWORD ex = c.exStyle | WS_EX_NOPARENTNOTIFY;
+    if (c.style & WS_BORDER) {
+        ex |= WS_EX_CLIENTEDGE;
+    }
+    if (c.exStyle & WS_EX_DLGMODALFRAME) {
+        ex |= WS_EX_WINDOWEDGE;
+    }
+    if (std::strcmp(c.className, "Static") == 0 && (c.style & SS_SUNKEN)) {
+        ex |= WS_EX_STATICEDGE;
+    }
+    return ex;
+}
+
+bool isRadioButton(const ControlRow &c)
+{
+    return std::strcmp(c.className, "Button") == 0 && (c.style & BS_TYPEMASK) == BS_AUTORADIOBUTTON;
+}
+
+// Checks every created item against the template. Marking a radio button moves
+// WS_TABSTOP onto the checked button of its set (the platform's radio-button
+// behaviour), so after the panel's own marking that bit is left out for them.
+void expectControls(HWND dialog, bool panelTexts)
+{
+    std::vector<HWND> items = children(dialog);
+    ASSERT_EQ(items.size(), std::size(templateControls));
+    for (size_t i = 0; i < items.size(); ++i) {
+        const ControlRow &c = templateControls[i];
+        HWND item = items[i];
+        SCOPED_TRACE(testing::Message() << "item " << i + 1 << ", id " << c.id);
+        EXPECT_EQ(GetDlgCtrlID(item), c.id);
+        char className[64] = "";
+        GetClassNameA(item, className, sizeof className);
+        EXPECT_EQ(lstrcmpiA(className, c.className), 0) << className;
+
+        DWORD style = static_cast<DWORD>(GetWindowLongA(item, GWL_STYLE));
+        DWORD mask = (panelTexts && isRadioButton(c)) ? ~static_cast<DWORD>(WS_TABSTOP) : ~0u;
+        EXPECT_EQ(style & mask, createdStyle(c) & mask) << std::hex << style;
+        DWORD ex = static_cast<DWORD>(GetWindowLongA(item, GWL_EXSTYLE));
+        EXPECT_EQ(ex, createdExStyle(c)) << std::hex << ex;
+
+        if (panelTexts && c.id == 2112) {
+            EXPECT_EQ(text(dialog, c.id), homeFrequencies);
+        } else if (panelTexts && c.id == 2101) {
+            EXPECT_EQ(text(dialog, c.id), homeScanner);
+        } else {
+            EXPECT_EQ(wideText(item), std::wstring(c.text));
+        }
+
+        // The dialog manager converts position and size separately, so each is
+        // mapped on its own (mapping the right edge could round differently).
+        RECT origin = {c.x, c.y, c.x, c.y};
+        RECT size = {0, 0, c.cx, c.cy};
+        MapDialogRect(dialog, &origin);
+        MapDialogRect(dialog, &size);
+        RECT placed;
+        GetWindowRect(item, &placed);
+        MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT *>(&placed), 2);
+        EXPECT_EQ(placed.left, origin.left);
+        EXPECT_EQ(placed.top, origin.top);
+        EXPECT_EQ(placed.right - placed.left, size.right);
+        EXPECT_EQ(placed.bottom - placed.top, size.bottom);
+    }
+}
+
+INT_PTR CALLBACK templateOnlyProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG;
+}
+
+TEST(PanelTemplate, ItemsAsThePlatformCreatesThem)
+{
+    resetProgram();
+    HWND dialog = createPanel(templateOnlyProc);
+    ASSERT_NE(dialog, nullptr);
+    expectControls(dialog, false);
+    DestroyWindow(dialog);
+}
+
+TEST_F(Panel, ItemsAfterInitialisation)
+{
+    expectControls(dialog, true);
+}
+
+TEST_F(Panel, DialogCaptionAndStyle)
+{
+    EXPECT_EQ(wideText(dialog), std::wstring(L"QD-7150 Control"));
+    // The template's style and extended style, with what the platform adds to
+    // every dialog: the 3-D look and WS_EX_CONTROLPARENT, WS_CLIPSIBLINGS for a
+    // top-level window and WS_EX_WINDOWEDGE for its caption frame.
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(dialog, GWL_STYLE)), 0x80C80040u | DS_3DLOOK | WS_CLIPSIBLINGS);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(dialog, GWL_EXSTYLE)),
+              0x200u | WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE);
+    RECT client;
+    GetClientRect(dialog, &client);
+    RECT units = {0, 0, 302, 115};
+    MapDialogRect(dialog, &units);
+    EXPECT_EQ(client.right, units.right);
+    EXPECT_EQ(client.bottom, units.bottom);
+}
+
+// ---- 2. Initialisation ------------------------------------------------------------
+
+TEST_F(Panel, OpeningLoadsHomeAndShowsTheStartValues)
+{
+    EXPECT_EQ(traffic, expected(of(resetTraffic)));
+    EXPECT_EQ(text(dialog, 2112), homeFrequencies);
+    EXPECT_EQ(text(dialog, 2101), homeScanner);
+    EXPECT_EQ(text(dialog, 3004), "-600.0KHz");
+    EXPECT_EQ(checkedIn(dialog, 2000, 2002), 2000);
+    EXPECT_EQ(checkedIn(dialog, 2010, 2011), 2010);
+    EXPECT_EQ(radioState.channel, 432);
+    EXPECT_EQ(radioState.duplexMode, 1);
+    EXPECT_EQ(radioState.channelStep, 1);
+    EXPECT_EQ(radioState.shiftChannels, 48);
+    EXPECT_EQ(radioState.scanState, 1);
+}
+
+TEST(PanelOpening, StartsOverButKeepsRangeAndWatch)
+{
+    resetProgram();
+    RadioState &rs = radioState;
+    rs.channel = 300;
+    rs.duplexMode = 3;
+    rs.channelStep = 2;
+    rs.shiftChannels = 10;
+    rs.scanState = 2;
+    rs.scanLow = 400;
+    rs.scanHigh = 440;
+    rs.watchChannel = 408;
+    setChannelScanMode(432, ModeOff);
+    HWND dialog = createPanel(controlPanelProc);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(rs.channel, 432);
+    EXPECT_EQ(rs.duplexMode, 1);
+    EXPECT_EQ(rs.channelStep, 1);
+    EXPECT_EQ(rs.shiftChannels, 48);
+    EXPECT_EQ(rs.scanState, 1);
+    EXPECT_EQ(isModeOn(432), 1);
+    EXPECT_EQ(text(dialog, 2101), " Mode: Off\n\n145.200  -  145.700\nOn\nWatch\xB4: 145.300");
+    DestroyWindow(dialog);
+}
+
+// ---- 3. Commands ------------------------------------------------------------------
+
+struct CommandCase {
+    const char *what;
+    int channel;       // selected before anything is pressed
+    int setup[3];      // buttons pressed first, unrecorded (0 ends the list)
+    int id;            // the button under test
+    Traffic traffic;   // port traffic of that press
+    int channelAfter;
+    const char *frequencies;  // 2112 afterwards; nullptr: not written
+    const char *scanner;      // 2101 afterwards; nullptr: not written
+    const char *shift;        // 3004 afterwards; nullptr: not written
+    int duplexMark, spacingMark;
+};
+
+const CommandCase commandCases[] = {
+    {"> at 463, 25 kHz", 463, {2011}, 1107, of(step464), 464, "RX 146.000\n\nTX 145.400", homeScanner, nullptr, 2000, 2011},
+    {"> at 432, 25 kHz, reverse duplex", 432, {2001, 2011}, 1107, of(step386), 434, "RX 145.025\n\nTX 145.625",
+     homeScanner, nullptr, 2001, 2011},
+    {"< at 433", 433, {}, 1106, of(step432), 432, homeFrequencies, homeScanner, nullptr, 2000, 2010},
+    {"\xBB at 460", 460, {}, 1103, of(step464), 464, "RX 146.000\n\nTX 145.400", homeScanner, nullptr, 2000, 2010},
+    {"\xBB at 400, simplex", 400, {2002}, 1103, of(step408), 408, "RX 145.300\n\nTX 145.300", homeScanner, nullptr,
+     2002, 2010},
+    {"\xAB at 306", 306, {}, 1102, of(step304), 304, "RX 144.000\n\nTX 143.400", homeScanner, nullptr, 2000, 2010},
+    {"] loads nothing at once", 432, {}, 1105, none, 464, "RX 146.000\n\nTX 145.400", homeScanner, nullptr, 2000, 2010},
+    {"[ loads nothing at once", 432, {}, 1104, none, 304, "RX 144.000\n\nTX 143.400", homeScanner, nullptr, 2000, 2010},
+    {"Reset from 400, reverse duplex, 25 kHz, shift 49", 400, {2001, 2011, 3002}, 1108, of(resetTraffic), 432,
+     homeFrequencies, homeScanner, "-600.0KHz", 2000, 2011},
+    {"Start at 400", 400, {}, 2124, none, 400, nullptr, " Mode: Off\n\n145.200  -  145.800\nOn\nWatch: ", nullptr,
+     2000, 2010},
+    {"Stop at 440", 440, {}, 2125, none, 440, nullptr, " Mode: Off\n\n145.000  -  145.700\nOn\nWatch: ", nullptr,
+     2000, 2010},
+    {"Watch at 432", 432, {}, 2126, none, 432, nullptr, " Mode: Off\n\n145.000  -  145.800\nOn\nWatch\xB4: 145.600",
+     nullptr, 2000, 2010},
+    {"Watch twice clears", 432, {2126}, 2126, none, 432, nullptr, homeScanner, nullptr, 2000, 2010},
+    {"Watch on 408 replaces 400", 400, {2126, 1103}, 2126, none, 408, nullptr,
+     " Mode: Off\n\n145.000  -  145.800\nOn\nWatch\xB4: 145.300", nullptr, 2000, 2010},
+    {"Mode: On to Jump", 432, {}, 2130, none, 432, nullptr, " Mode: Off\n\n145.000  -  145.800\nJump\nWatch: ",
+     nullptr, 2000, 2010},
+    {"Mode: Jump to Off", 432, {2130}, 2130, none, 432, nullptr, " Mode: Off\n\n145.000  -  145.800\nOff\nWatch: ",
+     nullptr, 2000, 2010},
+    {"Mode: Off to On", 432, {2130, 2130}, 2130, none, 432, nullptr, homeScanner, nullptr, 2000, 2010},
+    {"duplex", 432, {2002}, 2000, none, 432, homeFrequencies, nullptr, nullptr, 2000, 2010},
+    {"Rev dup", 432, {}, 2001, none, 432, "RX 145.000\n\nTX 145.600", nullptr, nullptr, 2001, 2010},
+    {"Simplex", 432, {}, 2002, none, 432, "RX 145.600\n\nTX 145.600", nullptr, nullptr, 2002, 2010},
+    {"25 KHz", 432, {}, 2011, none, 432, homeFrequencies, nullptr, nullptr, 2000, 2011},
+    {"12.5 KHz", 432, {2011}, 2010, none, 432, homeFrequencies, nullptr, nullptr, 2000, 2010},
+    {"shift <", 432, {}, 3001, none, 432, "RX 145.600\n\nTX 145.012", nullptr, "- 587.5KHz", 2000, 2010},
+    {"shift >", 432, {}, 3002, none, 432, "RX 145.600\n\nTX 144.988", nullptr, "- 612.5KHz", 2000, 2010},
+    {"= after two shift >", 432, {3002, 3002}, 3003, none, 432, homeFrequencies, nullptr, "- 600.0KHz", 2000, 2010},
+};
+
+TEST_F(Panel, Commands)
+{
+    for (const CommandCase &c : commandCases) {
+        SCOPED_TRACE(c.what);
+        DestroyWindow(dialog);
+        resetProgram();
+        dialog = createPanel(controlPanelProc);
+        ASSERT_NE(dialog, nullptr);
+        radioState.channel = c.channel;
+        for (int id : c.setup) {
+            if (id != 0) {
+                press(dialog, id);
+            }
+        }
+        traffic.clear();
+        markDisplays();
+
+        press(dialog, c.id);
+
+        EXPECT_EQ(traffic, expected(c.traffic));
+        EXPECT_EQ(radioState.channel, c.channelAfter);
+        EXPECT_EQ(text(dialog, 2112), c.frequencies ? c.frequencies : unwritten);
+        EXPECT_EQ(text(dialog, 2101), c.scanner ? c.scanner : unwritten);
+        EXPECT_EQ(text(dialog, 3004), c.shift ? c.shift : unwritten);
+        EXPECT_EQ(checkedIn(dialog, 2000, 2002), c.duplexMark);
+        EXPECT_EQ(checkedIn(dialog, 2010, 2011), c.spacingMark);
+    }
+}
+
+TEST_F(Panel, BandEndButtonsLeaveTheLoadToTheNextTick)
+{
+    const struct { int id, channel; } cases[] = {{1104, 304}, {1105, 464}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.id);
+        traffic.clear();
+        press(dialog, c.id);
+        EXPECT_TRUE(loadedChannels().empty());
+        ASSERT_TRUE(pump(0, 5000, [] { return !loadedChannels().empty(); }));
+        EXPECT_EQ(loadedChannels().front(), c.channel);
+    }
+}
+
+struct ScanPress {
+    const char *scanner;
+    int scanState, duplexMode, duplexMark;
+    const char *frequencies;
+};
+
+TEST_F(Panel, ScanCycle)
+{
+    const struct {
+        int channel;
+        ScanPress presses[3];
+    } cases[] = {
+        {440,
+         {{"mode: Halt", 3, 2, 2002, "RX 145.700\n\nTX 145.700"},
+          {"Mode: Skip", 2, 2, 2002, "RX 145.700\n\nTX 145.700"},
+          {"Mode: Off", 1, 1, 2000, "RX 145.700\n\nTX 145.100"}}},
+        {390,
+         {{"mode: Halt", 3, 2, 2002, "RX 145.075\n\nTX 145.075"},
+          {"Mode: Skip", 2, 2, 2002, "RX 145.075\n\nTX 145.075"},
+          {"Mode: Off", 1, 3, 2001, "RX 144.475\n\nTX 145.075"}}},
+        {420,
+         {{"mode: Halt", 3, 2, 2002, "RX 145.450\n\nTX 145.450"},
+          {"Mode: Skip", 2, 2, 2002, "RX 145.450\n\nTX 145.450"},
+          {"Mode: Off", 1, 2, 2002, "RX 145.450\n\nTX 145.450"}}},
+    };
+    for (const auto &c : cases) {
+        radioState.channel = c.channel;
+        for (const ScanPress &p : c.presses) {
+            SCOPED_TRACE(testing::Message() << "channel " << c.channel << ", " << p.scanner);
+            traffic.clear();
+            markDisplays();
+            press(dialog, 1109);
+            EXPECT_EQ(text(dialog, 2101), p.scanner);
+            EXPECT_EQ(text(dialog, 2112), p.frequencies);
+            EXPECT_EQ(text(dialog, 3004), unwritten);
+            EXPECT_EQ(radioState.scanState, p.scanState);
+            EXPECT_EQ(radioState.duplexMode, p.duplexMode);
+            EXPECT_EQ(checkedIn(dialog, 2000, 2002), p.duplexMark);
+            EXPECT_TRUE(traffic.empty());
+        }
+    }
+}
+
+TEST_F(Panel, ModeWhileScanningMovesOn)
+{
+    press(dialog, 2011);  // 25 kHz
+    press(dialog, 1109);  // halt
+    press(dialog, 1109);  // jump
+    traffic.clear();
+    markDisplays();
+    press(dialog, 2130);
+    EXPECT_EQ(channelScanMode(432), ModeJump);
+    EXPECT_EQ(radioState.channel, 434);
+    EXPECT_EQ(traffic, expected(of(step434)));
+    EXPECT_EQ(text(dialog, 2112), "RX 145.625\n\nTX 145.625");
+    EXPECT_EQ(text(dialog, 2101), " Mode: Jump\n\n145.000  -  145.800\nOn\nWatch: ");
+}
+
+TEST_F(Panel, ModeTurnsAnyOtherValueOff)
+{
+    for (int mode : {0, 3, 5, 6, 7}) {
+        SCOPED_TRACE(mode);
+        setChannelScanMode(432, mode);
+        press(dialog, 2130);
+        EXPECT_EQ(channelScanMode(432), ModeOff);
+        EXPECT_EQ(text(dialog, 2101), " Mode: Off\n\n145.000  -  145.800\nOff\nWatch: ");
+    }
+}
+
+TEST_F(Panel, ShiftGoesBelowZeroUnbounded)
+{
+    for (int i = 0; i < 49; ++i) {
+        press(dialog, 3001);
+    }
+    EXPECT_EQ(radioState.shiftChannels, -1);
+    EXPECT_EQ(text(dialog, 3004), "- -12.5KHz");
+    EXPECT_EQ(text(dialog, 2112), "RX 145.600\n\nTX 145.613");
+    EXPECT_EQ(traffic, expected(of(resetTraffic)));  // the opening's load only
+}
+
+TEST_F(Panel, UnknownIdentifiersDoNothing)
+{
+    for (int id : {2127, 2128, 2129, 1101, 1110, 2003, 2012, 3000, 3005}) {
+        SCOPED_TRACE(id);
+        RadioState before = radioState;
+        traffic.clear();
+        markDisplays();
+        press(dialog, id);
+        EXPECT_TRUE(traffic.empty());
+        for (int display : displayIds) {
+            EXPECT_EQ(text(dialog, display), unwritten);
+        }
+        EXPECT_EQ(std::memcmp(&before, &radioState, sizeof before), 0);
+        EXPECT_EQ(checkedIn(dialog, 2000, 2002), 2000);
+        EXPECT_EQ(checkedIn(dialog, 2010, 2011), 2010);
+        EXPECT_EQ(controlPanelProc(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0), 0);
+        EXPECT_TRUE(IsWindow(dialog));
+    }
+}
+
+// ---- 4. Colours of the frequency display -----------------------------------------
+
+// What the panel answers when the frequency display is painted.
+HBRUSH brushFor(HWND dialog)
+{
+    HWND item = GetDlgItem(dialog, 2112);
+    HDC dc = GetDC(item);
+    LRESULT brush = SendMessageA(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(item));
+    ReleaseDC(item, dc);
+    return reinterpret_cast<HBRUSH>(brush);
+}
+
+TEST_F(Panel, FrequencyDisplayColoursFollowTheTransmitLine)
+{
+    const struct {
+        const char *what;
+        int status, control;
+        bool brush;  // false: the platform's colours (result 0)
+        COLORREF background;
+    } cases[] = {
+        {"keyed", keyed, 2112, true, RGB(255, 220, 180)},
+        {"keyed and busy", keyed | busy, 2112, true, RGB(255, 220, 180)},
+        {"receiving", 0, 2112, true, RGB(200, 240, 200)},
+        {"busy only", busy, 2112, true, RGB(200, 240, 200)},
+        {"keyed below bits above the status byte", 0x7F00 | keyed, 2112, true, RGB(255, 220, 180)},
+        {"only bits above the status byte", 0xFF00, 2112, true, RGB(200, 240, 200)},
+        {"shift display, keyed", keyed, 3004, false, 0},
+        {"scanner display, keyed", keyed, 2101, false, 0},
+        {"shift display, receiving", 0, 3004, false, 0},
+    };
+    const COLORREF untouchedBk = RGB(1, 2, 3), untouchedText = RGB(4, 5, 6);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        statusByte = c.status;
+        radioState.channel = 433;
+        press(dialog, 1106);  // a step samples the transmit line
+        ASSERT_EQ(radioState.txActive, (c.status & keyed) ? 1 : 0);
+
+        HWND item = GetDlgItem(dialog, c.control);
+        HWND display = GetDlgItem(dialog, 2112);
+        HDC dc = GetDC(display);
+        SetBkColor(dc, untouchedBk);
+        SetTextColor(dc, untouchedText);
+        // Other statics are left to the platform's own colours: the dialog
+        // procedure answers 0 (sent through the dialog, the platform's default
+        // handling would answer for it).
+        LRESULT result = c.brush ? SendMessageA(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                                reinterpret_cast<LPARAM>(item))
+                                 : controlPanelProc(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                                    reinterpret_cast<LPARAM>(item));
+        COLORREF bk = GetBkColor(dc), fg = GetTextColor(dc);
+        ReleaseDC(display, dc);
+        if (!c.brush) {
+            EXPECT_EQ(result, 0);
+            EXPECT_EQ(bk, untouchedBk);
+            EXPECT_EQ(fg, untouchedText);
+            continue;
+        }
+        LOGBRUSH lb = {};
+        ASSERT_EQ(GetObjectA(reinterpret_cast<HBRUSH>(result), sizeof lb, &lb), static_cast<int>(sizeof lb));
+        EXPECT_EQ(lb.lbStyle, static_cast<UINT>(BS_SOLID));
+        EXPECT_EQ(lb.lbColor, c.background);
+        EXPECT_EQ(bk, c.background);
+        EXPECT_EQ(fg, RGB(10, 10, 80));
+        // The same brush every time: the panel owns two and makes no more.
+        EXPECT_EQ(reinterpret_cast<LRESULT>(brushFor(dialog)), result);
+    }
+}
+
+// ---- 5. The timer -------------------------------------------------------------------
+
+size_t countOf(const std::vector<int> &channels, int channel)
+{
+    size_t n = 0;
+    for (int c : channels) {
+        n += c == channel;
+    }
+    return n;
+}
+
+TEST_F(Panel, TimerRetunesAndFollowsTheTransmitter)
+{
+    traffic.clear();
+    ASSERT_TRUE(pump(100, 5000, [] { return loadedChannels().size() >= 3; }));
+    std::vector<int> loads = loadedChannels();
+    EXPECT_EQ(countOf(loads, 432), loads.size()) << "receiving on 432 in duplex";
+    EXPECT_EQ(traffic.front(), statusRead);
+
+    const struct { int status, channel; const char *txActive; } phases[] = {
+        {keyed, 384, "keyed: transmit 48 below"},
+        {0, 432, "released: back to 432"},
+        {keyed | busy, 384, "keyed again"},
+    };
+    for (const auto &p : phases) {
+        SCOPED_TRACE(p.txActive);
+        statusByte = p.status;
+        traffic.clear();
+        markDisplays();
+        ASSERT_TRUE(pump(0, 5000, [] { return loadedChannels().size() >= 3; }));
+        loads = loadedChannels();
+        EXPECT_EQ(countOf(loads, p.channel), loads.size());
+        EXPECT_EQ(radioState.txActive, (p.status & keyed) ? 1 : 0);
+        EXPECT_EQ(text(dialog, 2112), homeFrequencies);  // rewritten on the change
+        EXPECT_EQ(text(dialog, 2101), homeScanner);
+        EXPECT_EQ(text(dialog, 3004), unwritten);
+    }
+}
+
+// ---- 6. Teardown ----------------------------------------------------------------------
+
+TEST_F(Panel, DestroyStopsTheTimerAndDeletesTheBrushes)
+{
+    radioState.txActive = 1;
+    HBRUSH transmit = brushFor(dialog);
+    radioState.txActive = 0;
+    HBRUSH receive = brushFor(dialog);
+    ASSERT_NE(transmit, receive);
+    EXPECT_EQ(GetObjectType(transmit), static_cast<DWORD>(OBJ_BRUSH));
+    EXPECT_EQ(GetObjectType(receive), static_cast<DWORD>(OBJ_BRUSH));
+
+    ASSERT_TRUE(pump(0, 5000, [] { return !loadedChannels().empty(); })) << "the timer runs before";
+    ASSERT_TRUE(DestroyWindow(dialog));
+    traffic.clear();
+    pumpFor(150);
+    EXPECT_TRUE(traffic.empty());
+    EXPECT_EQ(GetObjectType(transmit), 0u);
+    EXPECT_EQ(GetObjectType(receive), 0u);
+}
+
+// ---- 7. The modal dialog's result ---------------------------------------------------
+
+struct Ending {
+    const char *what;
+    UINT message;
+    WPARAM wParam;
+};
+const Ending *ending;  // what the thread timer posts to the open panel
+
+BOOL CALLBACK findPanel(HWND window, LPARAM found)
+{
+    char caption[64] = "";
+    GetWindowTextA(window, caption, sizeof caption);
+    if (std::strcmp(caption, "QD-7150 Control") == 0) {
+        *reinterpret_cast<HWND *>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK endPanel(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND panel = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), findPanel, reinterpret_cast<LPARAM>(&panel));
+    if (panel != nullptr && loadedChannels().size() >= 2) {  // the home load and a tick
+        KillTimer(nullptr, timer);
+        PostMessageA(panel, ending->message, ending->wParam, 0);
+    }
+}
+
+TEST(PanelModal, OkCancelAndCloseAllGiveResultOne)
+{
+    const Ending endings[] = {
+        {"IDOK", WM_COMMAND, IDOK},
+        {"IDCANCEL", WM_COMMAND, IDCANCEL},
+        {"close box", WM_CLOSE, 0},
+    };
+    for (const Ending &e : endings) {
+        SCOPED_TRACE(e.what);
+        resetProgram();
+        ending = &e;
+        UINT_PTR timer = SetTimer(nullptr, 0, 50, endPanel);
+        ASSERT_NE(timer, 0u);
+        INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1101), nullptr, controlPanelProc, 0);
+        KillTimer(nullptr, timer);
+        EXPECT_EQ(result, 1);
+        EXPECT_GE(loadedChannels().size(), 2u) << "the home load and at least one tick";
+        traffic.clear();
+        pumpFor(100);
+        EXPECT_TRUE(traffic.empty()) << "no tick after the panel is gone";
+    }
+}
+
+}  // namespace
