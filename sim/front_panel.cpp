@@ -4,7 +4,7 @@
 // runs a band-activity generator. It holds the simulator's shared memory open
 // for as long as it runs.
 //
-//   qd7150-sim.exe [--name MAPPING] [--carrier CH|MHZ]... [--activity] [--seed N]
+//   qd7150-sim.exe [--name MAPPING] [--carrier CH|MHZ]... [--activity] [--seed N] [--at X,Y]
 #include "sim/sim_shared.h"
 
 #include <string.h>
@@ -373,6 +373,9 @@ LRESULT CALLBACK panelProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     return DefWindowProcA(wnd, msg, wp, lp);
 }
 
+int windowX = CW_USEDEFAULT;  // the window's place on the screen, if given
+int windowY = CW_USEDEFAULT;
+
 // Reads the options; false on an unknown one or a bad value.
 bool parseOptions(int argc, char **argv, bool *activity)
 {
@@ -389,6 +392,10 @@ bool parseOptions(int argc, char **argv, bool *activity)
                 rng = 1;
         } else if (!strcmp(a, "--carrier") && hasValue) {
             ++i;  // applied once the shared memory is open
+        } else if (!strcmp(a, "--at") && hasValue) {
+            // Where the window opens, e.g. beside the control panel.
+            if (sscanf(argv[++i], "%d,%d", &windowX, &windowY) != 2)
+                return false;
         } else {
             return false;
         }
@@ -405,7 +412,7 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int show)
     if (!parseOptions(__argc, __argv, &activity)) {
         MessageBoxA(nullptr,
                     "usage: qd7150-sim.exe [--name MAPPING] [--carrier CHANNEL|MHZ]... "
-                    "[--activity] [--seed N]",
+                    "[--activity] [--seed N] [--at X,Y]",
                     "QD-7150 simulator", MB_OK | MB_ICONERROR);
         return 2;
     }
@@ -449,7 +456,7 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int show)
     DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     RECT r = {0, 0, clientWidth, clientHeight};
     AdjustWindowRect(&r, style, FALSE);
-    HWND wnd = CreateWindowA(panelClass, "QD-7150 simulator", style, CW_USEDEFAULT, CW_USEDEFAULT,
+    HWND wnd = CreateWindowA(panelClass, "QD-7150 simulator", style, windowX, windowY,
                              r.right - r.left, r.bottom - r.top, nullptr, nullptr, inst, nullptr);
     if (!wnd)
         return 1;
