@@ -9,15 +9,19 @@ set multiplot layout 2,2 title title font ",14"
 
 # Tick periods over time, scanner off.
 set title "Tick period, scanner off (successive control writes)"
+set key top center horizontal
 set xlabel "time (s)"
 set ylabel "period (ms)"
-set yrange [0:30]
+set yrange [0:36]
+set ytics 0,5,30
 plot dir."/ticks.csv" skip 1 using 1:($2 <= 30 ? $2 : 1/0) with points pt 7 ps 0.3 lc rgb "#1f77b4" title "measured", \
-     dir."/ticks.csv" skip 1 using 1:($2 > 30 ? 29.3 : 1/0) with points pt 9 ps 1.2 lc rgb "#d62728" title "over 30 ms", \
+     dir."/ticks.csv" skip 1 using 1:($2 > 30 ? 31 : 1/0) with points pt 9 ps 1.2 lc rgb "#d62728" title "over 30 ms", \
      10 with lines lw 2 lc rgb "#2ca02c" title "10 ms", \
      12 with lines lw 1 dt 2 lc rgb "#d62728" title "p99 goal 12 ms"
 
 # Their distribution.
+set key top right
+set ytics auto
 set title "Tick period distribution (0.25 ms bins; periods over 30 ms at the right edge)"
 set xlabel "period (ms)"
 set ylabel "ticks"
@@ -34,6 +38,8 @@ set xrange [*:*]
 
 # Transmit-follow: latency against the time until the tick's status read saw the key.
 set title "Transmit-follow: keying to the control byte of the shifted channel"
+set key top left
+set offsets 0, 0, graph 0.2, 0
 set xlabel "keying to the status read that saw it (ms)"
 set ylabel "latency (ms)"
 set xrange [0:*]
@@ -47,8 +53,10 @@ plot dir."/follow.csv" skip 1 using 3:2 with points pt 7 ps 0.6 lc rgb "#ff7f0e"
 set title "Scanner: time between loads over the sweeps of 384..448"
 set xlabel "time (s)"
 set ylabel "step (ms)"
+set key top center horizontal
 set xrange [*:*]
-set yrange [0:*]
+set autoscale y
+set offsets 0, 0, graph 0.15, graph 0.05
 plot dir."/sweep.csv" skip 1 using 1:3 with linespoints pt 7 ps 0.4 lc rgb "#1f77b4" title "measured", \
      60 with lines lw 2 lc rgb "#2ca02c" title "60 ms", \
      61.8 with lines lw 1 dt 2 lc rgb "#d62728" title "±3 %", \

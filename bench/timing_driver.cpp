@@ -175,17 +175,6 @@ void pause(DWORD ms)
     }
 }
 
-// Waits until the performance counter reaches `target`: sleeps while more than
-// two milliseconds are left, then spins.
-void waitUntil(int64_t target)
-{
-    while (msBetween(now(), target) > 2.0) {
-        Sleep(1);
-    }
-    while (now() < target) {
-    }
-}
-
 // ---------------------------------------------------------------------------
 // The program and its windows.
 
@@ -387,9 +376,13 @@ double serverCpuSeconds()
     return static_cast<double>(utime + stime) / 100.0;
 }
 
+// CPU used over one or more intervals of wall time, by the program and by the
+// wine server.
 struct CpuWindow {
-    double cpu0 = -1, cpu1 = -1, server0 = -1, server1 = -1;
-    int64_t wall0 = 0, wall1 = 0;
+    double cpu = 0, server = 0, wallMs = 0;
+    bool cpuKnown = true, serverKnown = true;
+    double cpu0 = 0, server0 = 0;
+    int64_t wall0 = 0;
     void begin()
     {
         cpu0 = cpuSeconds();
@@ -398,13 +391,15 @@ struct CpuWindow {
     }
     void end()
     {
-        cpu1 = cpuSeconds();
-        server1 = serverCpuSeconds();
-        wall1 = now();
+        double cpu1 = cpuSeconds(), server1 = serverCpuSeconds();
+        wallMs += msBetween(wall0, now());
+        cpuKnown = cpuKnown && cpu0 >= 0 && cpu1 >= 0;
+        serverKnown = serverKnown && server0 >= 0 && server1 >= 0;
+        cpu += cpu1 - cpu0;
+        server += server1 - server0;
     }
-    static double share(double a, double b, double wallMs) { return a < 0 || b < 0 ? -1.0 : (b - a) / (wallMs / 1000.0); }
-    double share() const { return share(cpu0, cpu1, msBetween(wall0, wall1)); }
-    double serverShare() const { return share(server0, server1, msBetween(wall0, wall1)); }
+    double share() const { return cpuKnown && wallMs > 0 ? cpu / (wallMs / 1000.0) : -1.0; }
+    double serverShare() const { return serverKnown && wallMs > 0 ? server / (wallMs / 1000.0) : -1.0; }
 };
 
 // ---------------------------------------------------------------------------
@@ -605,7 +600,10 @@ int run(const Options &o)
     // 2. Keying the transmitter at random phases of the tick, in duplex at 432:
     // from the key to the control byte of 384, and from the release to that of 432.
     fprintf(stderr, "transmit-follow, %d keyings ...\n", o.keyings);
-    std::uniform_real_distribution<double> restMs(15.0, 35.0);
+    // Pauses of 15 to 35 ms (two to three ticks and a random part) put each
+    // change of the line at a random phase of the tick; the moment itself is
+    // taken from the performance counter as the line changes.
+    std::uniform_int_distribution<DWORD> restMs(15, 35);
     std::vector<double> follow, followPhase, release;
     FILE *followOut = openOut(o.outDir, "follow.csv");
     if (!followOut) {
@@ -613,13 +611,13 @@ int run(const Options &o)
     }
     fprintf(followOut, "keying,latency_ms,sampled_after_ms,release_ms,release_sampled_after_ms\n");
     for (int k = 0; k < o.keyings; ++k) {
-        waitUntil(now() + static_cast<int64_t>(restMs(random) * qpcPerMs));
+        Sleep(restMs(random));
         readTraffic();
         size_t from = loads.size();
         int64_t keyedAt = now();
         InterlockedExchange(&sim->keyed, 1);
         long shifted = waitLoad(from, 2000, [&](const Load &l) { return l.time > keyedAt && l.channel == shiftedHome; });
-        waitUntil(now() + static_cast<int64_t>(restMs(random) * qpcPerMs));
+        Sleep(restMs(random));
         readTraffic();
         from = loads.size();
         int64_t releasedAt = now();
@@ -690,8 +688,8 @@ int run(const Options &o)
     }
 
     // 4 and 5. Holds: a carrier on a channel ahead of the scan. Under halt it is
-    // taken off half-way through the hold, so that the scan leaves at the
-    // hold's end; under jump it stays on, and the scan leaves it by itself.
+    // taken off 4 s into the hold, so that the scan leaves at the hold's end;
+    // under jump it stays on, and the scan leaves it by itself.
     // The hold runs from the decision that found the channel busy to the next
     // decision (two status reads); the time on the channel, from its load to
     // the next load, adds the first 60 ms dwell.
@@ -702,8 +700,7 @@ int run(const Options &o)
     fprintf(holdsOut, "rule,channel,hold_s,on_channel_s\n");
     std::vector<double> haltHolds, haltDwells, jumpHolds, jumpDwells;
     CpuWindow holdCpu;
-    bool holdCpuTaken = false;
-    auto measureHold = [&](const char *rule, int channel, bool clearHalfway, std::vector<double> &holds,
+    auto measureHold = [&](const char *rule, int channel, bool clearDuringHold, std::vector<double> &holds,
                            std::vector<double> &dwells) {
         readTraffic();
         long arrived = waitLoad(loads.size(), 15000, [&](const Load &l) { return l.channel == channel; });
@@ -722,18 +719,13 @@ int run(const Options &o)
             return false;
         }
         int64_t busyAt = reads[static_cast<size_t>(busyRead)].time;
-        if (clearHalfway) {
-            if (!holdCpuTaken) {
-                holdCpu.begin();
-            }
-            pause(2500);
-            if (!holdCpuTaken) {
-                holdCpu.end();
-                holdCpuTaken = true;
-            }
+        if (clearDuringHold) {
+            holdCpu.begin();
+            pause(4000);
+            holdCpu.end();
             qdSimSetCarrier(sim, channel, QD_SIM_CARRIER_MANUAL, false);
         }
-        long left = waitLoad(static_cast<size_t>(arrived) + 1, 10000, [&](const Load &l) { return l.channel != channel; });
+        long left = waitLoad(static_cast<size_t>(arrived) + 1, 12000, [&](const Load &l) { return l.channel != channel; });
         if (left < 0) {
             fail("%s: the scan did not leave %d", rule, channel);
             return false;
@@ -838,8 +830,10 @@ int run(const Options &o)
     const char *cpuSource = underWine() ? "process list" : "GetProcessTimes";
     row(format("CPU of the program, panel idle (%d s; %s)", o.idleSeconds, cpuSource), cpuText(idleCpu), "",
         "at most 2 %", idleCpu.share() >= 0 && idleCpu.share() <= idleCpuGoal);
-    row("CPU of the program, scanning free channels", cpuText(scanCpu), "");
-    row("CPU of the program, scan held on a busy channel", cpuText(holdCpu), "");
+    row(format("CPU of the program, scanning free channels (%.0f s)", scanCpu.wallMs / 1000), cpuText(scanCpu),
+        "");
+    row(format("CPU of the program, scan held on a busy channel (%.0f s)", holdCpu.wallMs / 1000),
+        cpuText(holdCpu), "");
     row("Start-up: CreateProcess to the first port write", format("%.0f ms", startupMs), "");
 
     std::string table = tableText();
