@@ -1,0 +1,53 @@
+// Drives the radio core and the panel's command handlers through the seam, one
+// step at a time, with recording doubles in every slot, and checks each step:
+// the wire protocol of every load, the texts written, the radio state against
+// a small reference model of the scanner and the panel, and the invariants that
+// must hold whatever the operator and the transceiver do. Shared by the soak
+// test and the fuzz target.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace drive {
+
+enum class Kind {
+    Tick,      // one 10 ms timer tick of the open panel
+    Command,   // one WM_COMMAND of the panel; value is the control id
+    Reopen,    // the panel closed and opened again from the menu
+    ShiftRun,  // the shift after a long run of shift presses; value is the shift reached
+    Library,   // the port library's slots: bit 0 PortOut bound, bit 1 PortIn bound
+};
+
+struct Step {
+    Kind kind;
+    int32_t value;
+};
+
+std::string describe(const Step &step);
+
+// Every control id the panel's command handler acts on.
+const std::vector<int> &panelCommands();
+// Ids that reach the handler and must change nothing (IDOK and IDCANCEL are
+// the dialog procedure's own).
+const std::vector<int> &ignoredCommands();
+
+// The transceiver's status register as PortIn returns it: a full 32-bit value
+// of which only the low 8 bits mean anything. `tuned` is the channel last
+// loaded on the wire, -1 before the first load.
+using StatusLine = std::function<uint32_t(int tuned)>;
+
+// Puts the radio state and channel memory back to their start values, the
+// doubles into the seam, binds both port slots and opens the panel.
+// Returns a fault of the opening, or an empty string.
+std::string start(StatusLine line);
+
+// Runs one step and checks it. Returns an empty string, or the first fault.
+std::string run(const Step &step);
+
+// The channel last loaded on the wire, -1 before the first load.
+int tunedChannel();
+
+}  // namespace drive
