@@ -537,8 +537,10 @@ int run(const Options &o)
     int64_t firstWrite = 0;
     for (DWORD t0 = GetTickCount(); GetTickCount() - t0 < patienceMs && !firstWrite; Sleep(1)) {
         QdSimLogEntry e;
-        if (sim->writeIndex > 0 && qdSimLogRead(sim, 0, &e)) {
-            firstWrite = e.time;
+        for (LONG64 i = 0; i < sim->writeIndex && !firstWrite && qdSimLogRead(sim, i, &e); ++i) {
+            if (e.direction == QD_SIM_OUT) {
+                firstWrite = e.time;
+            }
         }
     }
     HWND panel = waitForWindow("#32770", "QD-7150 Control");
@@ -731,6 +733,10 @@ int run(const Options &o)
             return false;
         }
         long decided = findRead(busyAt + 1, [](const StatusRead &) { return true; });
+        if (decided < 0) {
+            fail("%s: no decision after the one that found %d busy", rule, channel);
+            return false;
+        }
         double hold = msBetween(busyAt, reads[static_cast<size_t>(decided)].time) / 1000.0;
         double dwell = msBetween(loadedAt, loads[static_cast<size_t>(left)].time) / 1000.0;
         holds.push_back(hold);
@@ -789,6 +795,10 @@ int run(const Options &o)
     row("Tick period: median", format("%.3f ms", tick.median), "10 ms");
     row("Tick period: p99", format("%.3f ms", tick.p99), "10 ms", "at most 12 ms", tick.p99 <= tickP99GoalMs);
     row("Tick period: max", format("%.3f ms", tick.max), "10 ms");
+    double idleSpanMs = msBetween(loads[idleFirst].time, loads[idleEnd - 1].time);
+    long missed = std::lround(idleSpanMs / tickMs) - static_cast<long>(periods.size());
+    row("  ticks that never came (an overdue timer fires once)", format("%ld of %ld", std::max(missed, 0L),
+        std::lround(idleSpanMs / tickMs)), "0");
     Stats starts = statsOf(tickStarts);
     row("  the same from the status read that starts each tick: p99 / max",
         format("%.3f / %.3f ms", starts.p99, starts.max), "10 ms");
@@ -835,6 +845,24 @@ int run(const Options &o)
     row(format("CPU of the program, scan held on a busy channel (%.0f s)", holdCpu.wallMs / 1000),
         cpuText(holdCpu), "");
     row("Start-up: CreateProcess to the first port write", format("%.0f ms", startupMs), "");
+
+    // Every load and status read of the run, for a closer look.
+    FILE *traffic = openOut(o.outDir, "traffic.csv");
+    if (traffic) {
+        fprintf(traffic, "time_ms,kind,value\n");
+        size_t l = 0, r = 0;
+        while (l < loads.size() || r < reads.size()) {
+            bool takeLoad = r == reads.size() || (l < loads.size() && loads[l].time <= reads[r].time);
+            if (takeLoad) {
+                fprintf(traffic, "%.4f,load,%d\n", msBetween(started, loads[l].time), loads[l].channel);
+                ++l;
+            } else {
+                fprintf(traffic, "%.4f,status,0x%02X\n", msBetween(started, reads[r].time), reads[r].value);
+                ++r;
+            }
+        }
+        fclose(traffic);
+    }
 
     std::string table = tableText();
     fputs(table.c_str(), stdout);
