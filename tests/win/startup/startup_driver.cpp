@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "tests/win/common/outside_driver.h"
+
 namespace {
 
 std::string program;
@@ -14,66 +16,22 @@ bool withLibrary = true;
 
 constexpr DWORD patienceMs = 20000;  // a noisy machine under Wine
 
-struct Found {
-    DWORD pid;
-    const char *className;
-    const char *title;
-    HWND window;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM param)
+HWND waitForWindow(DWORD pid, const char *className, const char *title)
 {
-    Found *f = reinterpret_cast<Found *>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char cls[64] = "", title[128] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    GetWindowTextA(window, title, sizeof title);
-    if (pid == f->pid && (!f->className || lstrcmpiA(cls, f->className) == 0) &&
-        (!f->title || lstrcmpA(title, f->title) == 0)) {
-        f->window = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND findWindow(DWORD pid, const char *className, const char *title)
-{
-    Found f = {pid, className, title, nullptr};
-    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&f));
-    return f.window;
+    return outside::waitForWindow(pid, className, title, patienceMs);
 }
 
 template <typename Condition>
 bool waitFor(Condition condition)
 {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < patienceMs) {
-        if (condition()) {
-            return true;
-        }
-        Sleep(20);
-    }
-    return condition();
+    return outside::waitFor(condition, patienceMs, 20);
 }
 
-HWND waitForWindow(DWORD pid, const char *className, const char *title)
-{
-    HWND found = nullptr;
-    waitFor([&] { return (found = findWindow(pid, className, title)) != nullptr && IsWindowVisible(found); });
-    return found;
-}
-
-std::string textOf(HWND window)
-{
-    char text[256] = "";
-    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
-}
+using outside::findWindow;
 
 std::string controlText(HWND dialog, int id)
 {
-    return textOf(GetDlgItem(dialog, id));
+    return outside::windowText(GetDlgItem(dialog, id));
 }
 
 struct Process {
@@ -211,17 +169,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: startup_driver.exe PROGRAM.exe with-io|without-io\n");
         return 2;
     }
-    program = argv[1];
-    // A path from the host side reaches us in its Unix form: Wine shows the
-    // host's root as drive Z:.
-    if (!program.empty() && program[0] == '/') {
-        program = "Z:" + program;
-        for (char &c : program) {
-            if (c == '/') {
-                c = '\\';
-            }
-        }
-    }
+    program = outside::windowsPath(argv[1]);
     withLibrary = std::string(argv[2]) == "with-io";
     return RUN_ALL_TESTS();
 }
