@@ -13,6 +13,7 @@
 // 2 on bad usage. Goals that are missed do not change the exit code: this
 // is a measurement, not a test.
 #include "sim/sim_shared.h"
+#include "tests/win/common/outside_driver.h"
 
 #include <winternl.h>
 
@@ -180,40 +181,9 @@ void pause(DWORD ms)
 
 PROCESS_INFORMATION program;
 
-struct Found {
-    DWORD pid;
-    const char *className;
-    const char *title;
-    HWND window;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM param)
-{
-    Found *f = reinterpret_cast<Found *>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char cls[64] = "", title[128] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    GetWindowTextA(window, title, sizeof title);
-    if (pid == f->pid && lstrcmpiA(cls, f->className) == 0 && lstrcmpA(title, f->title) == 0) {
-        f->window = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND waitForWindow(const char *className, const char *title)
 {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < patienceMs) {
-        Found f = {program.dwProcessId, className, title, nullptr};
-        EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&f));
-        if (f.window && IsWindowVisible(f.window)) {
-            return f.window;
-        }
-        Sleep(20);
-    }
-    return nullptr;
+    return outside::waitForWindow(program.dwProcessId, className, title, patienceMs);
 }
 
 bool press(HWND panel, int id)
@@ -477,16 +447,6 @@ FILE *openOut(const std::string &dir, const char *name)
     return f;
 }
 
-// A path from the host side reaches us in its Unix form: Wine shows the
-// host's root as drive Z:.
-std::string windowsPath(std::string path)
-{
-    if (!path.empty() && path[0] == '/') {
-        path = "Z:" + path;
-        std::replace(path.begin(), path.end(), '/', '\\');
-    }
-    return path;
-}
 
 // Channel `offset` positions further along the scan from `channel`, in 384..448.
 int ahead(int channel, int offset)
@@ -907,10 +867,10 @@ int main(int argc, char **argv)
         } else if (a == "--sweeps") {
             ok = number(o.sweeps);
         } else if (positional == 0) {
-            o.program = windowsPath(a);
+            o.program = outside::windowsPath(a);
             ++positional;
         } else if (positional == 1) {
-            o.outDir = windowsPath(a);
+            o.outDir = outside::windowsPath(a);
             ++positional;
         } else {
             ok = false;
