@@ -1,0 +1,676 @@
+// The real program against the simulated transceiver, driven from outside as
+// an operator would drive it:
+//   e2e_driver.exe PROGRAM.exe [GoogleTest options]
+// PROGRAM.exe lies in a folder with our simulated io.dll beside it. Each test
+// holds a simulator of its own (a mapping name of its own, handed to the
+// program through QD7150_SIM_NAME), starts the program, clicks the panel's
+// buttons, keys the transmitter and puts carriers on channels through the
+// simulator's shared memory, and reads back the panel's texts, its radio
+// marks, the colour of the frequency display on the screen, and the
+// simulator's record of the channels loaded.
+//
+// The order of the channels loaded is checked exactly; times only against
+// wide bounds, since the machine may be busy with other work.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+#include "sim/sim_shared.h"
+
+namespace {
+
+std::string program;
+
+constexpr DWORD patienceMs = 20000;  // for windows to come and go under Wine
+
+constexpr int homeChannel = 432;
+constexpr COLORREF receiveColour = RGB(200, 240, 200);   // light green
+constexpr COLORREF transmitColour = RGB(255, 220, 180);  // peach
+
+// One load of the synthesizer, as the simulator recorded it: a write to the
+// control port after a write to the data port.
+struct Load {
+    LONG64 index;  // log index of the control-port write
+    int64_t time;  // its performance-counter time
+    int channel;   // decoded from the two bytes; -1 if no data byte came first
+};
+
+int decodeChannel(int data, int control)
+{
+    // The control lines carry the hundreds once bits 0, 1 and 3 are inverted.
+    return ((control ^ 0x0B) & 0x0F) * 100 + (data >> 4) * 10 + (data & 0x0F);
+}
+
+template <typename Condition>
+bool waitFor(Condition condition, DWORD ms)
+{
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        if (condition()) {
+            return true;
+        }
+        Sleep(5);
+    }
+    return condition();
+}
+
+struct Found {
+    DWORD pid;
+    const char *className;
+    const char *title;
+    HWND except;
+    HWND window;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM param)
+{
+    Found *f = reinterpret_cast<Found *>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char cls[64] = "", title[128] = "";
+    GetClassNameA(window, cls, sizeof cls);
+    GetWindowTextA(window, title, sizeof title);
+    if (pid == f->pid && window != f->except && lstrcmpiA(cls, f->className) == 0 &&
+        lstrcmpA(title, f->title) == 0 && IsWindowVisible(window)) {
+        f->window = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Sends a message to a window of the program and waits for its answer, but
+// not forever: a program that hangs fails the test instead of stalling it.
+bool ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR *answer = nullptr)
+{
+    DWORD_PTR result = 0;
+    bool answered = SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, patienceMs, &result) != 0;
+    if (answer) {
+        *answer = result;
+    }
+    return answered;
+}
+
+std::string textOf(HWND window)
+{
+    char text[256] = "";
+    ask(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::string colourName(COLORREF c)
+{
+    if (c == CLR_INVALID) {
+        return "no pixel";
+    }
+    char s[40];
+    std::snprintf(s, sizeof s, "RGB(%d,%d,%d)", GetRValue(c), GetGValue(c), GetBValue(c));
+    return s;
+}
+
+bool sameColour(COLORREF a, COLORREF b)
+{
+    auto within = [](int x, int y) { return x - y <= 3 && y - x <= 3; };
+    return a != CLR_INVALID && within(GetRValue(a), GetRValue(b)) && within(GetGValue(a), GetGValue(b)) &&
+           within(GetBValue(a), GetBValue(b));
+}
+
+std::vector<int> channelsOf(const std::vector<Load> &loads)
+{
+    std::vector<int> v;
+    for (const Load &l : loads) {
+        v.push_back(l.channel);
+    }
+    return v;
+}
+
+// One test: a simulator of its own and the program running against it, with
+// its control panel open.
+class Radio : public testing::Test {
+protected:
+    QdSimShared *sim = nullptr;
+    HANDLE mapping = nullptr;
+    PROCESS_INFORMATION process = {};
+    HWND panel = nullptr;
+
+    void SetUp() override
+    {
+        static int count = 0;
+        char name[96];
+        std::snprintf(name, sizeof name, "Local\\QD7150E2E.%lu.%d", GetCurrentProcessId(), ++count);
+        // The program inherits the name; we create and hold the mapping first.
+        ASSERT_TRUE(SetEnvironmentVariableA(QD_SIM_NAME_VARIABLE, name));
+        sim = qdSimOpen(true, &mapping, name);
+        ASSERT_NE(sim, nullptr) << "cannot create the simulator " << name;
+        ASSERT_EQ(sim->writeIndex, 0) << "the simulator " << name << " was in use already";
+
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        std::string commandLine = "\"" + program + "\"";
+        ASSERT_TRUE(CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &si, &process))
+            << "cannot start " << program;
+        panel = waitForPanel(nullptr);
+        ASSERT_NE(panel, nullptr) << "the control panel did not appear";
+    }
+
+    void TearDown() override
+    {
+        if (process.hProcess) {
+            if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+                TerminateProcess(process.hProcess, 99);
+                WaitForSingleObject(process.hProcess, patienceMs);
+            }
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        qdSimClose(sim, mapping);
+    }
+
+    HWND findWindow(const char *className, const char *title, HWND except = nullptr)
+    {
+        Found f = {process.dwProcessId, className, title, except, nullptr};
+        EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&f));
+        return f.window;
+    }
+
+    // A visible control panel of our program other than `except`.
+    HWND waitForPanel(HWND except)
+    {
+        HWND found = nullptr;
+        waitFor([&] { return (found = findWindow("#32770", "QD-7150 Control", except)) != nullptr; }, patienceMs);
+        return found;
+    }
+
+    // --- the operator's side -------------------------------------------------
+
+    void click(int id)
+    {
+        HWND button = GetDlgItem(panel, id);
+        ASSERT_NE(button, nullptr) << "no control " << id;
+        // Returns once the panel has handled the click.
+        ASSERT_TRUE(ask(button, BM_CLICK, 0, 0)) << "the program did not take the click on " << id;
+    }
+
+    void clicks(int id, int times)
+    {
+        for (int i = 0; i < times; ++i) {
+            click(id);
+        }
+    }
+
+    std::string text(int id) { return textOf(GetDlgItem(panel, id)); }
+
+    bool marked(int id)
+    {
+        DWORD_PTR state = 0;
+        return ask(GetDlgItem(panel, id), BM_GETCHECK, 0, 0, &state) && state == BST_CHECKED;
+    }
+
+    // The duplex radio button that is marked, or 0 when not exactly one is.
+    int markedDuplexButton()
+    {
+        int found = 0, count = 0;
+        for (int id : {IDC_DUPLEX, IDC_REV_DUP, IDC_SIMPLEX}) {
+            if (marked(id)) {
+                found = id;
+                ++count;
+            }
+        }
+        return count == 1 ? found : 0;
+    }
+
+    // Steps with "»", "«", ">" and "<" from one channel to another (scanner
+    // off, 12.5 kHz spacing), then waits until the transceiver is on it.
+    void stepTo(int from, int to)
+    {
+        int d = to - from;
+        clicks(d > 0 ? IDC_FAST_UP : IDC_FAST_DOWN, (d > 0 ? d : -d) / 8);
+        clicks(d > 0 ? IDC_STEP_UP : IDC_STEP_DOWN, (d > 0 ? d : -d) % 8);
+        EXPECT_TRUE(waitFor([&] { return sim->channel == to; }, patienceMs))
+            << "stepping from " << from << " did not reach " << to << "; the transceiver is on " << sim->channel;
+    }
+
+    void key(bool on) { InterlockedExchange(&sim->keyed, on ? 1 : 0); }
+
+    void carrier(int channel, bool on) { qdSimSetCarrier(sim, channel, QD_SIM_CARRIER_MANUAL, on); }
+
+    // The colour of the frequency display as the screen shows it, at a point
+    // near its lower right corner, below and beside the text. CLR_INVALID when
+    // another window covers that point.
+    COLORREF displayColour()
+    {
+        HWND display = GetDlgItem(panel, IDC_FREQUENCY_DISPLAY);
+        RECT r;
+        GetClientRect(display, &r);
+        POINT p = {r.right - 6, r.bottom - 6};
+        ClientToScreen(display, &p);
+        if (GetAncestor(WindowFromPoint(p), GA_ROOT) != panel) {
+            return CLR_INVALID;
+        }
+        HDC screen = GetDC(nullptr);
+        COLORREF c = GetPixel(screen, p.x, p.y);
+        ReleaseDC(nullptr, screen);
+        return c;
+    }
+
+    // Waits until the display shows `colour`; returns the last colour seen.
+    COLORREF waitForColour(COLORREF colour)
+    {
+        COLORREF seen = CLR_INVALID;
+        waitFor([&] { return sameColour(seen = displayColour(), colour); }, 5000);
+        return seen;
+    }
+
+    // Moves the panel where no other test's window goes, above all others, so
+    // that the screen shows it.
+    void bringPanelIntoView()
+    {
+        RECT r;
+        GetWindowRect(panel, &r);
+        int x = GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left) - 20;
+        int y = GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top) - 20;
+        SetWindowPos(panel, HWND_TOPMOST, x, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        waitFor([&] {
+            GetWindowRect(panel, &r);
+            return r.left == x && r.top == y;
+        }, patienceMs);
+    }
+
+    // --- the simulator's record ----------------------------------------------
+
+    // The next log index: what is recorded from now on.
+    LONG64 mark() const { return sim->writeIndex; }
+
+    int64_t now() const { return qdSimNow(); }
+
+    double ms(int64_t from, int64_t to) const
+    {
+        return static_cast<double>(to - from) * 1000.0 / static_cast<double>(sim->qpcFrequency);
+    }
+
+    // The port traffic from log index `from` on begins with the home load,
+    // made before the transmit line is ever sampled (a tick's load of the same
+    // channel comes after a status read).
+    void expectHomeLoadFirst(LONG64 from)
+    {
+        QdSimLogEntry e[2] = {};
+        ASSERT_TRUE(qdSimLogRead(sim, from, &e[0]) && qdSimLogRead(sim, from + 1, &e[1]));
+        const char *direction[] = {"write", "read"};
+        EXPECT_TRUE(e[0].direction == QD_SIM_OUT && e[0].port == 888 && e[0].value == 0x32 &&
+                    e[1].direction == QD_SIM_OUT && e[1].port == 890 && e[1].value == 0x0F)
+            << "the port traffic begins with a " << direction[e[0].direction & 1] << " of " << int(e[0].value)
+            << " on port " << e[0].port << ", then a " << direction[e[1].direction & 1] << " of "
+            << int(e[1].value) << " on port " << e[1].port;
+    }
+
+    // The loads recorded from log index `from` on.
+    std::vector<Load> loads(LONG64 from = 0) const
+    {
+        std::vector<Load> v;
+        LONG64 end = sim->writeIndex;
+        EXPECT_EQ(qdSimLogFirst(sim), 0) << "the record overflowed";
+        int data = -1;
+        for (LONG64 i = 0; i < end; ++i) {
+            QdSimLogEntry e;
+            if (!qdSimLogRead(sim, i, &e)) {
+                break;  // still being written
+            }
+            if (e.direction != QD_SIM_OUT) {
+                continue;
+            }
+            if (e.port == 888) {
+                data = e.value;
+            } else if (e.port == 890) {
+                if (i >= from) {
+                    v.push_back({i, e.time, data < 0 ? -1 : decodeChannel(data, e.value)});
+                }
+                data = -1;
+            }
+        }
+        return v;
+    }
+
+    // Waits until the loads from `from` on satisfy `done`; returns them.
+    std::vector<Load> waitForLoads(LONG64 from, const std::function<bool(const std::vector<Load> &)> &done,
+                                   DWORD ms)
+    {
+        std::vector<Load> v;
+        waitFor([&] { return done(v = loads(from)); }, ms);
+        return v;
+    }
+
+    // The loads for a failure message: runs of one channel, each with its
+    // count and the time of its first load after `origin`.
+    std::string describe(const std::vector<Load> &v, int64_t origin) const
+    {
+        std::string s;
+        for (size_t i = 0; i < v.size();) {
+            size_t j = i;
+            while (j < v.size() && v[j].channel == v[i].channel) {
+                ++j;
+            }
+            char run[64];
+            if (j - i > 1) {
+                std::snprintf(run, sizeof run, "%d x%u @%+.0fms", v[i].channel, static_cast<unsigned>(j - i),
+                              ms(origin, v[i].time));
+            } else {
+                std::snprintf(run, sizeof run, "%d @%+.0fms", v[i].channel, ms(origin, v[i].time));
+            }
+            s += (s.empty() ? "" : ", ") + std::string(run);
+            i = j;
+        }
+        return "loads: " + (s.empty() ? std::string("none") : s);
+    }
+
+    // From the home channel to the scan range 400..410, marked with Start and
+    // Stop, ending on 400 with the scanner off.
+    void setRange400To410(int from)
+    {
+        stepTo(from, 400);
+        click(IDC_SCAN_START);
+        stepTo(400, 410);
+        click(IDC_SCAN_STOP);
+        // Start and Stop show the range at once.
+        EXPECT_EQ(text(IDC_SCANNER_DISPLAY).substr(0, 32), " Mode: Off\n\n145.200  -  145.325\n");
+        stepTo(410, 400);
+    }
+};
+
+// Start-up: the home channel is the first thing loaded, then each 10 ms tick
+// loads it again.
+TEST_F(Radio, StartUpLoadsHomeThenEveryTick)
+{
+    std::vector<Load> v = waitForLoads(
+        0, [&](const std::vector<Load> &l) { return !l.empty() && ms(l.front().time, l.back().time) >= 2000; },
+        patienceMs);
+    ASSERT_FALSE(v.empty()) << "nothing was loaded";
+    int64_t origin = v.front().time;
+
+    EXPECT_EQ(v.front().channel, homeChannel) << describe(v, origin);
+    expectHomeLoadFirst(0);
+
+    // Two seconds of ticks, each loading 432.
+    std::vector<Load> window;
+    for (const Load &l : v) {
+        if (ms(origin, l.time) <= 2000) {
+            window.push_back(l);
+        }
+    }
+    for (const Load &l : window) {
+        ASSERT_EQ(l.channel, homeChannel) << describe(window, origin);
+    }
+    ASSERT_GE(window.size(), 2000u / 30) << describe(window, origin);
+    double mean = ms(window.front().time, window.back().time) / static_cast<double>(window.size() - 1);
+    std::printf("%u loads in 2 s, %.2f ms apart on average\n", static_cast<unsigned>(window.size()), mean);
+    EXPECT_GE(mean, 5.0) << window.size() << " loads in 2 s";
+    EXPECT_LE(mean, 30.0) << window.size() << " loads in 2 s";
+}
+
+// Keying in duplex at 432 moves the synthesizer to 384 within a tick or two,
+// and the frequency display turns peach; releasing brings back 432 and light
+// green.
+TEST_F(Radio, KeyingInDuplexFollowsTheTransmitter)
+{
+    bringPanelIntoView();
+    ASSERT_TRUE(waitFor([&] { return sim->loads >= 10; }, patienceMs));
+    EXPECT_EQ(markedDuplexButton(), IDC_DUPLEX);
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.600\n\nTX 145.000");
+    COLORREF c = waitForColour(receiveColour);
+    ASSERT_TRUE(sameColour(c, receiveColour)) << "receiving, the frequency display shows " << colourName(c);
+
+    struct Change {
+        bool keyed;
+        int before, after;
+        COLORREF colour;
+        const char *name;
+    };
+    for (const Change &change : {Change{true, 432, 384, transmitColour, "keyed"},
+                                 Change{false, 384, 432, receiveColour, "released"}}) {
+        SCOPED_TRACE(change.name);
+        LONG64 from = mark();
+        int64_t at = now();
+        key(change.keyed);
+        std::vector<Load> v = waitForLoads(
+            from,
+            [&](const std::vector<Load> &l) {
+                return !l.empty() && l.back().channel == change.after && ms(at, l.back().time) >= 300;
+            },
+            5000);
+        // A load or two of the old channel may already be under way, then
+        // only the new one.
+        size_t k = 0;
+        while (k < v.size() && v[k].channel == change.before) {
+            ++k;
+        }
+        ASSERT_LT(k, v.size()) << change.after << " was never loaded; " << describe(v, at);
+        EXPECT_LE(k, 2u) << describe(v, at);
+        for (size_t j = k; j < v.size(); ++j) {
+            ASSERT_EQ(v[j].channel, change.after) << describe(v, at);
+        }
+        EXPECT_LT(ms(at, v[k].time), 100.0) << describe(v, at);
+        std::printf("%s: %d loaded %.1f ms later\n", change.name, change.after, ms(at, v[k].time));
+
+        // The text stays: the TX frequency shown is the one transmitted on.
+        EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.600\n\nTX 145.000");
+        c = waitForColour(change.colour);
+        EXPECT_TRUE(sameColour(c, change.colour)) << "the frequency display shows " << colourName(c);
+    }
+}
+
+// Halt: the scan climbs from 400, stops on the busy 405 and holds it, and
+// goes on once the carrier is gone.
+TEST_F(Radio, HaltScanStopsOnABusyChannelAndGoesOnWhenItIsFree)
+{
+    setRange400To410(homeChannel);
+    carrier(405, true);
+    LONG64 from = mark();
+    int64_t at = now();
+    click(IDC_SCAN);
+    EXPECT_EQ(markedDuplexButton(), IDC_SIMPLEX);
+
+    std::vector<Load> v = waitForLoads(
+        from, [](const std::vector<Load> &l) { return !l.empty() && l.back().channel == 405; }, patienceMs);
+    ASSERT_EQ(channelsOf(v), (std::vector<int>{401, 402, 403, 404, 405})) << describe(v, at);
+    double step = ms(v.front().time, v.back().time) / 4;
+    EXPECT_GE(step, 30.0) << describe(v, at);
+    EXPECT_LE(step, 300.0) << describe(v, at);
+
+    // Held: nothing more is loaded, and the panel shows the channel.
+    Sleep(2000);
+    v = loads(from);
+    ASSERT_EQ(channelsOf(v), (std::vector<int>{401, 402, 403, 404, 405})) << "not held; " << describe(v, at);
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.262\n\nTX 145.262");
+    EXPECT_EQ(text(IDC_SCANNER_DISPLAY), " Mode: Halt\n\n145.200  -  145.325\nOn\nWatch: ");
+
+    // Free again: on at the end of the hold, about five seconds after the stop.
+    carrier(405, false);
+    v = waitForLoads(
+        from, [](const std::vector<Load> &l) { return l.size() >= 8; }, patienceMs);
+    ASSERT_GE(v.size(), 8u) << describe(v, at);
+    v.resize(8);
+    ASSERT_EQ(channelsOf(v), (std::vector<int>{401, 402, 403, 404, 405, 406, 407, 408})) << describe(v, at);
+    double hold = ms(v[4].time, v[5].time);
+    EXPECT_GE(hold, 4000.0) << describe(v, at);
+    EXPECT_LE(hold, 15000.0) << describe(v, at);
+}
+
+// Jump: a busy channel is held about a second, then left while still busy.
+// Every busy channel gets a hold of its own, also after a held one went free
+// during its hold.
+TEST_F(Radio, JumpScanHoldsEachBusyChannelBriefly)
+{
+    setRange400To410(homeChannel);
+    carrier(405, true);
+    carrier(408, true);
+    LONG64 from = mark();
+    int64_t at = now();
+    click(IDC_SCAN);
+    click(IDC_SCAN);  // halt, then jump
+
+    // 405 goes free while it is held.
+    std::vector<Load> v = waitForLoads(
+        from, [](const std::vector<Load> &l) { return !l.empty() && l.back().channel == 405; }, 5000);
+    ASSERT_EQ(channelsOf(v), (std::vector<int>{401, 402, 403, 404, 405})) << describe(v, at);
+    Sleep(300);
+    carrier(405, false);
+
+    const std::vector<int> expected = {401, 402, 403, 404, 405, 406, 407, 408, 409, 410,
+                                       400, 401, 402, 403, 404, 405, 406, 407, 408, 409};
+    v = waitForLoads(from, [&](const std::vector<Load> &l) { return l.size() >= expected.size(); }, patienceMs);
+    ASSERT_GE(v.size(), expected.size()) << describe(v, at);
+    v.resize(expected.size());
+    ASSERT_EQ(channelsOf(v), expected) << describe(v, at);
+    // Held: 405 the first time, 408 both times. From the load of a held
+    // channel to the next load: 107 ticks, against 6 for a free one.
+    for (size_t i = 0; i + 1 < v.size(); ++i) {
+        double gap = ms(v[i].time, v[i + 1].time);
+        if (i == 4 || i == 7 || i == 18) {
+            EXPECT_GE(gap, 900.0) << "no hold on " << v[i].channel << " at load " << i << "; " << describe(v, at);
+            EXPECT_LE(gap, 4000.0) << "hold on " << v[i].channel << " at load " << i << "; " << describe(v, at);
+        } else {
+            EXPECT_LT(gap, 900.0) << "held " << v[i].channel << " at load " << i << "; " << describe(v, at);
+        }
+    }
+}
+
+// A watch channel above the range: looked at before every move, reached when
+// busy and held there; when it is free the scan goes on from the range's start.
+TEST_F(Radio, BusyWatchChannelOutsideTheRangeIsReached)
+{
+    stepTo(homeChannel, 440);
+    click(IDC_WATCH);
+    std::string status = text(IDC_SCANNER_DISPLAY);
+    EXPECT_EQ(status.substr(status.size() - 9), ": 145.700") << status;
+    setRange400To410(440);
+
+    LONG64 from = mark();
+    int64_t at = now();
+    click(IDC_SCAN);
+    // Each move: the watch channel first, then the next channel of the range.
+    std::vector<Load> v =
+        waitForLoads(from, [](const std::vector<Load> &l) { return l.size() >= 6; }, patienceMs);
+    ASSERT_GE(v.size(), 6u) << describe(v, at);
+    v.resize(6);
+    ASSERT_EQ(channelsOf(v), (std::vector<int>{440, 401, 440, 402, 440, 403})) << describe(v, at);
+
+    carrier(440, true);
+    int64_t busyAt = now();
+    v = waitForLoads(
+        from,
+        [](const std::vector<Load> &l) {
+            return l.size() >= 2 && l[l.size() - 1].channel == 440 && l[l.size() - 2].channel == 440;
+        },
+        patienceMs);
+    size_t n = v.size();
+    ASSERT_GE(n, 8u) << describe(v, at);
+    std::vector<int> expected;
+    for (int ch = 401; expected.size() < n - 2; ch = ch == 410 ? 400 : ch + 1) {
+        expected.push_back(440);
+        expected.push_back(ch);
+    }
+    expected.push_back(440);  // the check finds it busy
+    expected.push_back(440);  // and the scan moves onto it
+    ASSERT_EQ(channelsOf(v), expected) << describe(v, at);
+    EXPECT_LE(ms(busyAt, v[n - 1].time), 1000.0) << describe(v, at);
+
+    // Held on the watch channel.
+    Sleep(2000);
+    std::vector<Load> held = loads(from);
+    ASSERT_EQ(held.size(), n) << "not held; " << describe(held, at);
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.700\n\nTX 145.700");
+    status = text(IDC_SCANNER_DISPLAY);
+    EXPECT_EQ(status.substr(0, 41), " Mode: Halt\n\n145.200  -  145.325\nOn\nWatch") << status;
+
+    // Free: at the end of the hold the scan wraps to the range's start.
+    carrier(440, false);
+    v = waitForLoads(from, [&](const std::vector<Load> &l) { return l.size() >= n + 4; }, patienceMs);
+    ASSERT_GE(v.size(), n + 4) << describe(v, at);
+    v.resize(n + 4);
+    expected.insert(expected.end(), {440, 400, 440, 401});
+    ASSERT_EQ(channelsOf(v), expected) << describe(v, at);
+    double hold = ms(v[n - 1].time, v[n].time);
+    EXPECT_GE(hold, 4000.0) << describe(v, at);
+    EXPECT_LE(hold, 15000.0) << describe(v, at);
+}
+
+// Closing the panel stops the loads and shows the main window; "VFO" opens a
+// fresh panel that loads the home channel first; "Avsluta" ends the program.
+TEST_F(Radio, WithoutAPanelNothingIsLoaded)
+{
+    ASSERT_TRUE(waitFor([&] { return sim->loads >= 5; }, patienceMs));
+    stepTo(homeChannel, 433);
+
+    HWND main = findWindow("RootClass", "QD7150-Control");
+    EXPECT_EQ(main, nullptr) << "the main window is visible while the panel is open";
+    PostMessageA(panel, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(waitFor([&] { return (main = findWindow("RootClass", "QD7150-Control")) != nullptr; }, patienceMs))
+        << "the main window was not shown";
+    EXPECT_FALSE(IsWindow(panel));
+
+    for (int opening = 0; opening < 2; ++opening) {
+        SCOPED_TRACE(opening);
+        LONG64 from = mark();
+        int64_t at = now();
+        Sleep(1000);
+        std::vector<Load> v = loads(from);
+        EXPECT_TRUE(v.empty()) << "with no panel open: " << describe(v, at);
+        EXPECT_EQ(sim->channel, opening == 0 ? 433 : 432) << "the transceiver did not keep its channel";
+
+        HWND old = panel;
+        from = mark();
+        at = now();
+        PostMessageA(main, WM_COMMAND, IDM_VFO, 0);
+        panel = waitForPanel(old);
+        ASSERT_NE(panel, nullptr) << "\"VFO\" opened no panel";
+        EXPECT_EQ(GetWindow(panel, GW_OWNER), main);
+        v = waitForLoads(from, [](const std::vector<Load> &l) { return l.size() >= 20; }, patienceMs);
+        ASSERT_GE(v.size(), 20u) << describe(v, at);
+        expectHomeLoadFirst(from);
+        for (const Load &l : v) {
+            ASSERT_EQ(l.channel, homeChannel) << describe(v, at);
+        }
+        EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.600\n\nTX 145.000");
+
+        PostMessageA(panel, WM_COMMAND, IDCANCEL, 0);
+        ASSERT_TRUE(waitFor([&] { return !IsWindow(panel) && IsWindowEnabled(main); }, patienceMs));
+    }
+
+    PostMessageA(main, WM_COMMAND, IDM_EXIT, 0);
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, patienceMs), static_cast<DWORD>(WAIT_OBJECT_0));
+    DWORD code = 99;
+    GetExitCodeProcess(process.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: e2e_driver.exe PROGRAM.exe [GoogleTest options]\n");
+        return 2;
+    }
+    program = argv[1];
+    // A path from the host side reaches us in its Unix form: Wine shows the
+    // host's root as drive Z:.
+    if (!program.empty() && program[0] == '/') {
+        program = "Z:" + program;
+        for (char &c : program) {
+            if (c == '/') {
+                c = '\\';
+            }
+        }
+    }
+    int result = RUN_ALL_TESTS();
+    if (testing::UnitTest::GetInstance()->test_to_run_count() == 0) {
+        std::fprintf(stderr, "no scenario matches the filter\n");
+        return 1;
+    }
+    return result;
+}
