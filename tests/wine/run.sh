@@ -15,4 +15,12 @@ export DISPLAY=$(cat "$state/display")
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine=$(command -v wine64)
 [ -n "$cwd" ] && cd "$cwd"
-exec "$wine" "$@"
+# Wine may start background processes of its own along with the program; they
+# must not hold the caller's output pipe open (CTest would wait for them), so
+# the output goes through a file.
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+"$wine" "$@" >"$out" 2>&1 </dev/null
+status=$?
+cat "$out"
+exit $status
