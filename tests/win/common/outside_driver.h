@@ -30,6 +30,7 @@ struct WindowQuery {
     const char *title;      // null: any title
     bool visibleOnly;
     HWND except;            // a window not to be found again
+    bool otherTitle;        // match a title other than `title`
     HWND found;
 };
 
@@ -42,18 +43,20 @@ inline BOOL CALLBACK matchWindow(HWND window, LPARAM param)
     GetClassNameA(window, cls, sizeof cls);
     GetWindowTextA(window, title, sizeof title);
     if (pid == q->pid && window != q->except && (!q->className || lstrcmpiA(cls, q->className) == 0) &&
-        (!q->title || lstrcmpA(title, q->title) == 0) && (!q->visibleOnly || IsWindowVisible(window))) {
+        (!q->title || (lstrcmpA(title, q->title) == 0) != q->otherTitle) &&
+        (!q->visibleOnly || IsWindowVisible(window))) {
         q->found = window;
         return FALSE;
     }
     return TRUE;
 }
 
-// A top-level window of process `pid` by class and title.
+// A top-level window of process `pid` by class and title (or, with
+// `otherTitle`, any title but that one).
 inline HWND findWindow(DWORD pid, const char *className, const char *title, bool visibleOnly = false,
-                       HWND except = nullptr)
+                       HWND except = nullptr, bool otherTitle = false)
 {
-    WindowQuery q = {pid, className, title, visibleOnly, except, nullptr};
+    WindowQuery q = {pid, className, title, visibleOnly, except, otherTitle, nullptr};
     EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&q));
     return q.found;
 }

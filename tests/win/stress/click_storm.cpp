@@ -45,6 +45,7 @@
 #include <vector>
 
 #include "sim/sim_shared.h"
+#include "tests/win/common/outside_driver.h"
 
 namespace {
 
@@ -73,51 +74,16 @@ const int emptyIds[] = {2127, 2128, 2129};
 
 // ---- Windows of the program ----------------------------------------------------------
 
-struct Found {
-    DWORD pid;
-    const char *className;
-    const char *title;  // null: any
-    bool otherTitle;    // match a title different from `title`
-    bool visibleOnly;
-    HWND window;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM param)
-{
-    auto *f = reinterpret_cast<Found *>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char cls[64] = "", title[128] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    GetWindowTextA(window, title, sizeof title);
-    bool titleMatches = !f->title || (std::strcmp(title, f->title) == 0) != f->otherTitle;
-    if (pid == f->pid && lstrcmpiA(cls, f->className) == 0 && titleMatches &&
-        (!f->visibleOnly || IsWindowVisible(window))) {
-        f->window = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND findWindow(DWORD pid, const char *className, const char *title, bool otherTitle = false,
-               bool visibleOnly = true)
+                bool visibleOnly = true)
 {
-    Found f = {pid, className, title, otherTitle, visibleOnly, nullptr};
-    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&f));
-    return f.window;
+    return outside::findWindow(pid, className, title, visibleOnly, nullptr, otherTitle);
 }
 
 template <typename Condition>
 bool waitFor(Condition condition, DWORD ms = patienceMs)
 {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
-        if (condition()) {
-            return true;
-        }
-        Sleep(10);
-    }
-    return condition();
+    return outside::waitFor(condition, ms);
 }
 
 std::string textOf(HWND window)
@@ -628,12 +594,7 @@ int main(int argc, char **argv)
         QueryPerformanceCounter(&t);
         seed = static_cast<uint32_t>(t.QuadPart ^ (t.QuadPart >> 32)) ^ (GetCurrentProcessId() * 2654435761u);
     }
-    // A path from the host side reaches us in its Unix form: Wine shows the
-    // host's root as drive Z:.
-    if (program[0] == '/') {
-        program = "Z:" + program;
-        std::replace(program.begin(), program.end(), '/', '\\');
-    }
+    program = outside::windowsPath(program);
     std::printf("click storm: seed %u, %g s, %g clicks/s, %s\n", seed, seconds, clickRate, program.c_str());
     std::fflush(stdout);
     int result = RUN_ALL_TESTS();
