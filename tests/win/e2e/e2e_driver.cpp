@@ -21,6 +21,7 @@
 
 #include "res/resource.h"
 #include "sim/sim_shared.h"
+#include "tests/win/common/outside_driver.h"
 
 namespace {
 
@@ -49,38 +50,7 @@ int decodeChannel(int data, int control)
 template <typename Condition>
 bool waitFor(Condition condition, DWORD ms)
 {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
-        if (condition()) {
-            return true;
-        }
-        Sleep(5);
-    }
-    return condition();
-}
-
-struct Found {
-    DWORD pid;
-    const char *className;
-    const char *title;
-    HWND except;
-    HWND window;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM param)
-{
-    Found *f = reinterpret_cast<Found *>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char cls[64] = "", title[128] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    GetWindowTextA(window, title, sizeof title);
-    if (pid == f->pid && window != f->except && lstrcmpiA(cls, f->className) == 0 &&
-        lstrcmpA(title, f->title) == 0 && IsWindowVisible(window)) {
-        f->window = window;
-        return FALSE;
-    }
-    return TRUE;
+    return outside::waitFor(condition, ms, 5);
 }
 
 // Sends a message to a window of the program and waits for its answer, but
@@ -171,19 +141,16 @@ protected:
         qdSimClose(sim, mapping);
     }
 
-    HWND findWindow(const char *className, const char *title, HWND except = nullptr)
+    // A visible top-level window of our program.
+    HWND findWindow(const char *className, const char *title)
     {
-        Found f = {process.dwProcessId, className, title, except, nullptr};
-        EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&f));
-        return f.window;
+        return outside::findWindow(process.dwProcessId, className, title, true);
     }
 
     // A visible control panel of our program other than `except`.
     HWND waitForPanel(HWND except)
     {
-        HWND found = nullptr;
-        waitFor([&] { return (found = findWindow("#32770", "QD-7150 Control", except)) != nullptr; }, patienceMs);
-        return found;
+        return outside::waitForWindow(process.dwProcessId, "#32770", "QD-7150 Control", patienceMs, except);
     }
 
     // --- the operator's side -------------------------------------------------
@@ -199,7 +166,7 @@ protected:
     void clicks(int id, int times)
     {
         for (int i = 0; i < times; ++i) {
-            click(id);
+            ASSERT_NO_FATAL_FAILURE(click(id));
         }
     }
 
@@ -229,9 +196,9 @@ protected:
     void stepTo(int from, int to)
     {
         int d = to - from;
-        clicks(d > 0 ? IDC_FAST_UP : IDC_FAST_DOWN, (d > 0 ? d : -d) / 8);
-        clicks(d > 0 ? IDC_STEP_UP : IDC_STEP_DOWN, (d > 0 ? d : -d) % 8);
-        EXPECT_TRUE(waitFor([&] { return sim->channel == to; }, patienceMs))
+        ASSERT_NO_FATAL_FAILURE(clicks(d > 0 ? IDC_FAST_UP : IDC_FAST_DOWN, (d > 0 ? d : -d) / 8));
+        ASSERT_NO_FATAL_FAILURE(clicks(d > 0 ? IDC_STEP_UP : IDC_STEP_DOWN, (d > 0 ? d : -d) % 8));
+        ASSERT_TRUE(waitFor([&] { return sim->channel == to; }, patienceMs))
             << "stepping from " << from << " did not reach " << to << "; the transceiver is on " << sim->channel;
     }
 
@@ -282,6 +249,15 @@ protected:
     }
 
     // --- the simulator's record ----------------------------------------------
+
+    // Waits until the panel has loaded the transceiver `count` times.
+    void waitForTicks(size_t count)
+    {
+        std::vector<Load> v = waitForLoads(0, [&](const std::vector<Load> &l) { return l.size() >= count; },
+                                           patienceMs);
+        ASSERT_GE(v.size(), count) << (IsWindow(panel) ? "the panel is open; " : "the panel was closed; ")
+                                   << describe(v, v.empty() ? now() : v.front().time);
+    }
 
     // The next log index: what is recorded from now on.
     LONG64 mark() const { return sim->writeIndex; }
@@ -371,13 +347,13 @@ protected:
     // Stop, ending on 400 with the scanner off.
     void setRange400To410(int from)
     {
-        stepTo(from, 400);
-        click(IDC_SCAN_START);
-        stepTo(400, 410);
-        click(IDC_SCAN_STOP);
+        ASSERT_NO_FATAL_FAILURE(stepTo(from, 400));
+        ASSERT_NO_FATAL_FAILURE(click(IDC_SCAN_START));
+        ASSERT_NO_FATAL_FAILURE(stepTo(400, 410));
+        ASSERT_NO_FATAL_FAILURE(click(IDC_SCAN_STOP));
         // Start and Stop show the range at once.
         EXPECT_EQ(text(IDC_SCANNER_DISPLAY).substr(0, 32), " Mode: Off\n\n145.200  -  145.325\n");
-        stepTo(410, 400);
+        ASSERT_NO_FATAL_FAILURE(stepTo(410, 400));
     }
 };
 
@@ -417,7 +393,7 @@ TEST_F(Radio, StartUpLoadsHomeThenEveryTick)
 TEST_F(Radio, KeyingInDuplexFollowsTheTransmitter)
 {
     bringPanelIntoView();
-    ASSERT_TRUE(waitFor([&] { return sim->loads >= 10; }, patienceMs));
+    ASSERT_NO_FATAL_FAILURE(waitForTicks(10));
     EXPECT_EQ(markedDuplexButton(), IDC_DUPLEX);
     EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.600\n\nTX 145.000");
     COLORREF c = waitForColour(receiveColour);
@@ -466,11 +442,12 @@ TEST_F(Radio, KeyingInDuplexFollowsTheTransmitter)
 // goes on once the carrier is gone.
 TEST_F(Radio, HaltScanStopsOnABusyChannelAndGoesOnWhenItIsFree)
 {
-    setRange400To410(homeChannel);
+    ASSERT_NO_FATAL_FAILURE(setRange400To410(homeChannel));
     carrier(405, true);
-    LONG64 from = mark();
     int64_t at = now();
     click(IDC_SCAN);
+    // From here on only the scanner loads; its first step comes six ticks on.
+    LONG64 from = mark();
     EXPECT_EQ(markedDuplexButton(), IDC_SIMPLEX);
 
     std::vector<Load> v = waitForLoads(
@@ -504,13 +481,13 @@ TEST_F(Radio, HaltScanStopsOnABusyChannelAndGoesOnWhenItIsFree)
 // during its hold.
 TEST_F(Radio, JumpScanHoldsEachBusyChannelBriefly)
 {
-    setRange400To410(homeChannel);
+    ASSERT_NO_FATAL_FAILURE(setRange400To410(homeChannel));
     carrier(405, true);
     carrier(408, true);
-    LONG64 from = mark();
     int64_t at = now();
     click(IDC_SCAN);
-    click(IDC_SCAN);  // halt, then jump
+    LONG64 from = mark();  // only the scanner loads from here on
+    click(IDC_SCAN);       // halt, then jump
 
     // 405 goes free while it is held.
     std::vector<Load> v = waitForLoads(
@@ -542,15 +519,15 @@ TEST_F(Radio, JumpScanHoldsEachBusyChannelBriefly)
 // busy and held there; when it is free the scan goes on from the range's start.
 TEST_F(Radio, BusyWatchChannelOutsideTheRangeIsReached)
 {
-    stepTo(homeChannel, 440);
+    ASSERT_NO_FATAL_FAILURE(stepTo(homeChannel, 440));
     click(IDC_WATCH);
     std::string status = text(IDC_SCANNER_DISPLAY);
     EXPECT_EQ(status.substr(status.size() - 9), ": 145.700") << status;
-    setRange400To410(440);
+    ASSERT_NO_FATAL_FAILURE(setRange400To410(440));
 
-    LONG64 from = mark();
     int64_t at = now();
     click(IDC_SCAN);
+    LONG64 from = mark();  // only the scanner loads from here on
     // Each move: the watch channel first, then the next channel of the range.
     std::vector<Load> v =
         waitForLoads(from, [](const std::vector<Load> &l) { return l.size() >= 6; }, patienceMs);
@@ -602,8 +579,8 @@ TEST_F(Radio, BusyWatchChannelOutsideTheRangeIsReached)
 // fresh panel that loads the home channel first; "Avsluta" ends the program.
 TEST_F(Radio, WithoutAPanelNothingIsLoaded)
 {
-    ASSERT_TRUE(waitFor([&] { return sim->loads >= 5; }, patienceMs));
-    stepTo(homeChannel, 433);
+    ASSERT_NO_FATAL_FAILURE(waitForTicks(5));
+    ASSERT_NO_FATAL_FAILURE(stepTo(homeChannel, 433));
 
     HWND main = findWindow("RootClass", "QD7150-Control");
     EXPECT_EQ(main, nullptr) << "the main window is visible while the panel is open";
@@ -656,17 +633,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: e2e_driver.exe PROGRAM.exe [GoogleTest options]\n");
         return 2;
     }
-    program = argv[1];
-    // A path from the host side reaches us in its Unix form: Wine shows the
-    // host's root as drive Z:.
-    if (!program.empty() && program[0] == '/') {
-        program = "Z:" + program;
-        for (char &c : program) {
-            if (c == '/') {
-                c = '\\';
-            }
-        }
-    }
+    program = outside::windowsPath(argv[1]);
     int result = RUN_ALL_TESTS();
     if (testing::UnitTest::GetInstance()->test_to_run_count() == 0) {
         std::fprintf(stderr, "no scenario matches the filter\n");
