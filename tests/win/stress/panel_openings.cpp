@@ -438,7 +438,11 @@ TEST(PanelOpenings, TwoHundredOpeningsThroughVfoLeaveNothingBehind)
 {
     const RunResult &r = theRun();
     ASSERT_TRUE(r.countedAll) << "the run did not get to the last count";
-    EXPECT_EQ(r.afterClean.gdi, r.baseline.gdi) << "GDI objects grew over the openings";
+    // A leak in the panel's opening or teardown grows the GDI count by 200 or
+    // more over these openings. Under parallel load the platform now and then
+    // creates a few objects of its own later (seen: 3), which is not a leak.
+    constexpr int platformSlack = 8;
+    EXPECT_LE(r.afterClean.gdi - r.baseline.gdi, platformSlack) << "GDI objects grew over the openings";
     EXPECT_EQ(r.afterClean.handles, r.baseline.handles) << "kernel handles grew over the openings";
     EXPECT_EQ(r.afterClean.windows, r.baseline.windows) << "windows grew over the openings";
 }

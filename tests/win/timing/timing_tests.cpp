@@ -26,13 +26,22 @@ UINT WINAPI recordEnd(UINT ms)
     return 0;
 }
 
+// Ends this thread's panel only: other programs' panels may be open meanwhile.
+BOOL CALLBACK closeOwnPanel(HWND window, LPARAM)
+{
+    char title[64] = "";
+    GetWindowTextA(window, title, sizeof title);
+    if (lstrcmpA(title, "QD-7150 Control") == 0) {
+        PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+        return FALSE;
+    }
+    return TRUE;
+}
+
 void CALLBACK closePanel(HWND, UINT, UINT_PTR timer, DWORD)
 {
     KillTimer(nullptr, timer);
-    HWND panel = FindWindowA("#32770", "QD-7150 Control");
-    if (panel != nullptr) {
-        PostMessageA(panel, WM_COMMAND, IDCANCEL, 0);
-    }
+    EnumThreadWindows(GetCurrentThreadId(), closeOwnPanel, 0);
 }
 
 TEST(TimerResolution, RequestAndReleasePairUpAcrossOpenings)
