@@ -33,10 +33,6 @@ echo "No display here: running the control panel and the simulated transceiver o
 tests/wine/wine-env.sh start "$state" >/dev/null
 trap 'tests/wine/wine-env.sh stop "$state" >/dev/null' EXIT
 export DISPLAY=$(cat "$state/display")
-mkdir -p "$state/prefix/drive_c/windows/Fonts"
-for f in marlett.ttf tahoma.ttf tahomabd.ttf; do
-    [ -f "/usr/share/wine/fonts/$f" ] && cp "/usr/share/wine/fonts/$f" "$state/prefix/drive_c/windows/Fonts/"
-done
 # One Wine desktop window holds both, so the screenshot shows their title bars.
 run explorer /desktop=demo,1030x330 "$demo/qd7150-sim.exe" --activity --at 620,0 >/dev/null 2>&1 &
 for _ in $(seq 100); do

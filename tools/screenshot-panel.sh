@@ -13,11 +13,6 @@ out=docs/control-panel.png
 tests/wine/wine-env.sh start "$state" >/dev/null
 trap 'tests/wine/wine-env.sh stop "$state" >/dev/null' EXIT
 export DISPLAY=$(cat "$state/display")
-# Wine's own caption-button and dialog fonts, so the title bar draws properly.
-mkdir -p "$state/prefix/drive_c/windows/Fonts"
-for f in marlett.ttf tahoma.ttf tahomabd.ttf; do
-    [ -f "/usr/share/wine/fonts/$f" ] && cp "/usr/share/wine/fonts/$f" "$state/prefix/drive_c/windows/Fonts/"
-done
 
 # A Wine desktop just larger than the panel.
 tests/wine/run.sh "$state" explorer /desktop=panel,620x250 "$exe" >/dev/null 2>&1 &

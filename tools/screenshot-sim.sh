@@ -24,12 +24,6 @@ export DISPLAY=$(cat "$state/display")
 # A simulator of its own, so that nothing else running can change the picture.
 export QD7150_SIM_NAME="Local\\QD7150SimScreenshot-$$"
 
-# Wine's own caption-button and dialog fonts, so the title bar draws properly.
-mkdir -p "$state/prefix/drive_c/windows/Fonts"
-for f in marlett.ttf tahoma.ttf tahomabd.ttf; do
-    [ -f "/usr/share/wine/fonts/$f" ] && cp "/usr/share/wine/fonts/$f" "$state/prefix/drive_c/windows/Fonts/"
-done
-
 simctl() { tests/wine/run.sh "$state" "$simdir/simctl.exe" "$@"; }
 
 tests/wine/run.sh "$state" explorer /desktop=sim,480x380 "$simdir/qd7150-sim.exe" \

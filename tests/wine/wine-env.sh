@@ -41,6 +41,13 @@ start)
     # The first start of a prefix takes about ten seconds.
     "$wine" wineboot -i >"$state/wineboot.log" 2>&1 </dev/null
     /usr/lib/wine/wineserver -w 2>/dev/null
+    # Wine's own caption-button and dialog fonts, so title bars draw properly.
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    for f in marlett.ttf tahoma.ttf tahomabd.ttf; do
+        if [ -f "/usr/share/wine/fonts/$f" ]; then
+            cp "/usr/share/wine/fonts/$f" "$WINEPREFIX/drive_c/windows/Fonts/"
+        fi
+    done
     echo "wine environment ready on display $DISPLAY, prefix $WINEPREFIX"
     ;;
 stop)
