@@ -26,10 +26,16 @@ if(QD_WINDOWS_BUILDS)
             USES_TERMINAL_BUILD ON)
     endforeach()
 
-    # The package we ship: the i686 build as a ZIP (build/qd7150-control-*-win32.zip).
-    add_custom_target(windows-package ALL
-        COMMAND ${CMAKE_CPACK_COMMAND} -G ZIP -B ${CMAKE_BINARY_DIR}/package
-        WORKING_DIRECTORY ${QD_WIN32_DIR}
-        DEPENDS win32
-        COMMENT "Packaging the i686 build")
+    # The package we ship is the i686 build as a ZIP
+    # (build/package/qd7150-control-*-win32.zip); the x86_64 build is packaged
+    # the same way (…-win64.zip), so that both are checked alike.
+    foreach(name win32 win64)
+        add_custom_target(windows-package-${name} ALL
+            COMMAND ${CMAKE_CPACK_COMMAND} -G ZIP -B ${CMAKE_BINARY_DIR}/package
+            WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/${name}
+            DEPENDS ${name}
+            COMMENT "Packaging the ${name} build")
+    endforeach()
+    # Both run CPack in one folder: one after the other.
+    add_dependencies(windows-package-win64 windows-package-win32)
 endif()

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up and builds everything (tools/setup.sh), then opens the control panel
-# and the simulated transceiver's front panel under wine64, the program beside
-# the simulator's io.dll in a folder of its own (build/demo).
+# and the simulated transceiver's front panel under Wine: the i686 build, the
+# one we ship, under the 32-bit loader (the x86_64 build under wine64 where
+# this machine cannot run 32-bit programs), the program beside the simulator's
+# io.dll in a folder of its own (build/demo).
 # With a display: both windows open there, and the command returns when the
 # program ends. With no display: both run on a virtual display of our own for a
 # few seconds, a screenshot is saved to build/demo/screenshot.png, and both end.
@@ -13,13 +15,22 @@ bash tools/setup.sh
 demo=$(realpath -m build/demo)
 state=$(realpath -m build/demo-wine)
 mkdir -p "$demo"
-cp build/win64/ui/qd7150.exe build/win64/sim/io.dll build/win64/sim/qd7150-sim.exe build/win64/sim/simctl.exe "$demo/"
 export QD7150_SIM_NAME="Local\\QD7150SimDemo"
-run() { tests/wine/run.sh "$state" --cwd "$demo" "$@"; }
+run() { tests/wine/run.sh "$state" --build "$build" --cwd "$demo" "$@"; }
+# The prefix (and our display, when there is none) first: it tells which build can run.
+choose_build() {
+    build=win32
+    if [ -f "$state/no-wine32" ]; then
+        build=win64
+        echo "This machine cannot run 32-bit programs ($(cat "$state/no-wine32")): showing the x86_64 build."
+    fi
+    cp "build/$build/ui/qd7150.exe" "build/$build/sim/io.dll" "build/$build/sim/qd7150-sim.exe" \
+        "build/$build/sim/simctl.exe" "$demo/"
+}
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-    mkdir -p "$state"
-    echo "$DISPLAY" > "$state/display"
+    tests/wine/wine-env.sh prefix "$state" >/dev/null
+    choose_build
     echo "Opening the simulated transceiver and the control panel on $DISPLAY (Wine prefix $state/prefix)."
     run "$demo/qd7150-sim.exe" --activity --at 640,0 >/dev/null 2>&1 &
     run "$demo/simctl.exe" wait-loads 0 5000 >/dev/null 2>&1 || true
@@ -33,6 +44,7 @@ echo "No display here: running the control panel and the simulated transceiver o
 tests/wine/wine-env.sh start "$state" >/dev/null
 trap 'tests/wine/wine-env.sh stop "$state" >/dev/null' EXIT
 export DISPLAY=$(cat "$state/display")
+choose_build
 # One Wine desktop window holds both, so the screenshot shows their title bars.
 run explorer /desktop=demo,1030x330 "$demo/qd7150-sim.exe" --activity --at 620,0 >/dev/null 2>&1 &
 for _ in $(seq 100); do

@@ -1,22 +1,38 @@
 #!/usr/bin/env bash
-# Installs what the project needs on a fresh Debian machine (never i386 packages),
-# then configures and builds everything: the host tests and both Windows builds.
+# Installs what the project needs on a fresh Debian machine, the 32-bit Wine
+# (wine32, architecture i386) that runs the i686 build beside wine64 among it,
+# tells whether this machine can run 32-bit Windows programs, then configures
+# and builds everything: the host tests and both Windows builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-          wine64 xvfb xauth imagemagick x11-utils xdotool python3 gnuplot-nox)
+          wine64 wine32:i386 fonts-wine xvfb xauth imagemagick x11-utils xdotool python3 gnuplot-nox)
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+# wine32 is an i386 package: the architecture is added once.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "setup: adding the i386 architecture for wine32"
+    $SUDO dpkg --add-architecture i386
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "setup: installing ${missing[*]}"
-    SUDO=""
-    [ "$(id -u)" -eq 0 ] || SUDO=sudo
     $SUDO apt-get update -q
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Whether the kernel runs 32-bit programs is known only by running one: the
+# wine32 loader itself is a 32-bit program. Without it the i686 tests are
+# skipped, and everything else still runs.
+if out=$(/usr/lib/wine/wine --version 2>&1); then
+    echo "setup: this machine runs 32-bit Windows programs ($out, /usr/lib/wine/wine): the i686 tests run"
+else
+    echo "setup: this machine cannot run 32-bit Windows programs (/usr/lib/wine/wine --version: ${out:-no output}): the i686 tests will be skipped"
 fi
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo

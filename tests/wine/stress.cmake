@@ -6,8 +6,8 @@
 #                          the real program for 20 s, the display answering
 #                          within 100 ms throughout (about 30 s)
 # The full-length storm, a minute or longer:
-#   QD_STRESS_SECONDS=60 ctest --test-dir BUILD -R stress.click_storm
+#   QD_STRESS_SECONDS=60 ctest --test-dir BUILD -R win32.stress.click_storm
 # and a failed storm again with its seed: QD_STRESS_SEED=<seed> likewise.
-qd_wine_test(stress.panel_openings tests/win/stress/panel_openings.exe)
-qd_wine_test(stress.click_storm tests/win/stress/click_storm.exe
-    ${QD_WIN64_DIR}/tests/win/stress/storm/qd7150.exe)
+qd_wine_test(stress.panel_openings @BUILD@/tests/win/stress/panel_openings.exe)
+qd_wine_test(stress.click_storm @BUILD@/tests/win/stress/click_storm.exe
+    @BUILD@/tests/win/stress/storm/qd7150.exe)

@@ -1,1 +1,1 @@
-qd_wine_test(timing.resolution tests/win/timing/timing_tests.exe)
+qd_wine_test(timing.resolution @BUILD@/tests/win/timing/timing_tests.exe)

@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
-# Starts or stops the environment the Windows tests run in: a virtual X display
-# of our own and a wine64 prefix under the build folder.
-#   wine-env.sh start|stop STATE_DIR
+# The environment the Windows programs run in: a virtual X display of our own
+# and a Wine prefix under the build folder, made by wine64 and used by both
+# loaders (the 32-bit one for the i686 build), with Wine's own fonts.
+#   wine-env.sh start STATE_DIR    a display of our own, then the prefix
+#   wine-env.sh prefix STATE_DIR   the prefix only, on the display in DISPLAY
+#   wine-env.sh stop STATE_DIR     ends the wineserver and our display
+# Whether this machine can run 32-bit programs is found by running the 32-bit
+# loader: STATE_DIR/wine32 then names it for run.sh; when it cannot,
+# STATE_DIR/no-wine32 holds the reason and run.sh skips the i686 programs.
 set -uo pipefail
 action=$1
 state=$2
@@ -18,12 +24,10 @@ stop() {
         kill "$(cat "$state/xvfb.pid")" 2>/dev/null
         rm -f "$state/xvfb.pid"
     fi
-    rm -f "$state/display"
+    rm -f "$state/display" "$state/wine32"
 }
 
-case "$action" in
-start)
-    stop
+display() {
     # Xvfb picks a free display number and tells it through a pipe.
     exec 3> >(cat > "$state/displayfd")
     setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
@@ -37,25 +41,61 @@ start)
         echo "Xvfb did not start:"; cat "$state/xvfb.log"; exit 1
     fi
     echo ":$(tr -d '\n' < "$state/displayfd")" > "$state/display"
+}
+
+prefix() {
     export DISPLAY=$(cat "$state/display")
+    # The 32-bit loader (QD_WINE32_LOADER names another, to try a machine
+    # without one).
+    rm -f "$state/no-wine32" "$state/wine32"
+    local wine32=${QD_WINE32_LOADER:-/usr/lib/wine/wine} out
+    if out=$("$wine32" --version 2>&1); then
+        echo "$wine32" > "$state/wine32"
+        if [ -d "$WINEPREFIX/drive_c/windows" ] && [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+            # A prefix made before wine32 was installed has no 32-bit system folder.
+            echo "remaking $WINEPREFIX: it has no 32-bit system folder"
+            rm -rf "$WINEPREFIX"
+        fi
+    else
+        echo "$wine32 --version failed: ${out%%$'\n'*} (is wine32:i386 installed?)" > "$state/no-wine32"
+    fi
     # The first start of a prefix takes about ten seconds.
     "$wine" wineboot -i >"$state/wineboot.log" 2>&1 </dev/null
     /usr/lib/wine/wineserver -w 2>/dev/null
-    # Wine's own caption-button and dialog fonts, so title bars draw properly.
+    # Wine's own fonts (Debian's fonts-wine) in the prefix's font folder, where
+    # the 32-bit and the 64-bit side both find them: the dialog font
+    # "MS Sans Serif", Tahoma for captions, Marlett for the caption buttons.
+    # Without them windows draw with other fonts and lose lines of text.
     mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
-    for f in marlett.ttf tahoma.ttf tahomabd.ttf; do
-        if [ -f "/usr/share/wine/fonts/$f" ]; then
-            cp "/usr/share/wine/fonts/$f" "$WINEPREFIX/drive_c/windows/Fonts/"
-        fi
-    done
+    if [ -f /usr/share/wine/fonts/ms_sans_serif.ttf ]; then
+        cp /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$WINEPREFIX/drive_c/windows/Fonts/"
+    else
+        echo "warning: Wine's fonts are missing (package fonts-wine): windows will draw with other fonts"
+    fi
     echo "wine environment ready on display $DISPLAY, prefix $WINEPREFIX"
+    if [ -f "$state/no-wine32" ]; then
+        echo "32-bit programs cannot run here; the i686 programs will be skipped: $(cat "$state/no-wine32")"
+    else
+        echo "32-bit programs run here ($out): the i686 programs run"
+    fi
+}
+
+case "$action" in
+start)
+    stop
+    display
+    prefix
+    ;;
+prefix)
+    echo "$DISPLAY" > "$state/display"
+    prefix
     ;;
 stop)
     stop
     echo "wine environment stopped"
     ;;
 *)
-    echo "usage: $0 start|stop STATE_DIR" >&2
+    echo "usage: $0 start|prefix|stop STATE_DIR" >&2
     exit 2
     ;;
 esac
