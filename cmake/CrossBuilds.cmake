@@ -1,34 +1,53 @@
-# The two Windows builds of the same source tree, made during the host build.
+# The Windows builds of the same source tree, made during the host build, two
+# for each machine (i686, the one we ship, and x86_64):
+#   win32/, win64/              what we ship: the program and the simulator,
+#                               built with the win32 thread-model compilers, so
+#                               that no threading runtime goes with them
+#   win32-tests/, win64-tests/  the Windows test programs with GoogleTest, built
+#                               with the posix thread-model compilers; they
+#                               drive the programs of the build above them
 include(ExternalProject)
 
 option(QD_WINDOWS_BUILDS "Cross-compile the Windows program with MinGW-w64" ON)
 
 set(QD_WIN32_DIR ${CMAKE_BINARY_DIR}/win32)
 set(QD_WIN64_DIR ${CMAKE_BINARY_DIR}/win64)
+set(QD_WIN32_TESTS_DIR ${CMAKE_BINARY_DIR}/win32-tests)
+set(QD_WIN64_TESTS_DIR ${CMAKE_BINARY_DIR}/win64-tests)
 
 if(QD_WINDOWS_BUILDS)
-    foreach(arch i686 x86_64)
-        if(arch STREQUAL i686)
-            set(dir ${QD_WIN32_DIR})
-            set(name win32)
+    foreach(name win32 win64)
+        if(name STREQUAL win32)
+            set(arch i686)
         else()
-            set(dir ${QD_WIN64_DIR})
-            set(name win64)
+            set(arch x86_64)
         endif()
         ExternalProject_Add(${name}
             SOURCE_DIR ${PROJECT_SOURCE_DIR}
-            BINARY_DIR ${dir}
+            BINARY_DIR ${CMAKE_BINARY_DIR}/${name}
             CMAKE_ARGS
                 -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-${arch}.cmake
                 -DCMAKE_BUILD_TYPE=Release
             INSTALL_COMMAND ""
             BUILD_ALWAYS ON
             USES_TERMINAL_BUILD ON)
+        ExternalProject_Add(${name}-tests
+            SOURCE_DIR ${PROJECT_SOURCE_DIR}
+            BINARY_DIR ${CMAKE_BINARY_DIR}/${name}-tests
+            CMAKE_ARGS
+                -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-${arch}-tests.cmake
+                -DCMAKE_BUILD_TYPE=Release
+                -DQD_SHIPPED_DIR=${CMAKE_BINARY_DIR}/${name}
+            INSTALL_COMMAND ""
+            BUILD_ALWAYS ON
+            USES_TERMINAL_BUILD ON
+            DEPENDS ${name})
     endforeach()
 
     # The package we ship is the i686 build as a ZIP
     # (build/package/qd7150-control-*-win32.zip); the x86_64 build is packaged
-    # the same way (…-win64.zip), so that both are checked alike.
+    # the same way (…-win64.zip), so that both are checked alike. CPack strips
+    # the binaries it packs; the build keeps its symbols for the checks.
     foreach(name win32 win64)
         add_custom_target(windows-package-${name} ALL
             COMMAND ${CMAKE_CPACK_COMMAND} -G ZIP -B ${CMAKE_BINARY_DIR}/package

@@ -11,6 +11,8 @@ else()
     set(CPACK_SYSTEM_NAME win32)
 endif()
 set(CPACK_GENERATOR ZIP)
+# The package holds the binaries stripped of their symbols; the build keeps them.
+set(CPACK_STRIP_FILES TRUE)
 set(CPACK_PACKAGE_NAME qd7150-control)
 set(CPACK_PACKAGE_VENDOR "QD-7150 developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Control panel for the QD-7150 transceiver")

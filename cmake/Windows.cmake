@@ -1,3 +1,10 @@
+# A MinGW-w64 cross build of one machine, in one of two kinds:
+#   shipped (no QD_SHIPPED_DIR): the program, the simulator and the package,
+#     with the win32 thread-model compilers;
+#   tests (QD_SHIPPED_DIR names the shipped build of the same machine): the
+#     Windows test programs with GoogleTest, posix thread-model compilers. The
+#     core and ui sources are compiled again here for the in-process tests; the
+#     program and the simulator under test are the shipped build's files.
 enable_language(RC)
 
 add_library(qdcore STATIC ${QD_CORE_SOURCES} radio/platform_win.cpp)
@@ -8,15 +15,30 @@ qd_warnings(qdcore)
 # nothing but system DLLs.
 set(QD_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 
-# GoogleTest from Debian's sources, built with the MinGW compiler for the
-# Windows tests: both builds have them, the i686 one run under 32-bit Wine.
 set(QD_WINDOWS_TESTS OFF)
-if(EXISTS /usr/src/googletest/CMakeLists.txt)
+if(QD_SHIPPED_DIR)
+    # GoogleTest from Debian's sources, built with this build's compiler.
+    if(NOT EXISTS /usr/src/googletest/CMakeLists.txt)
+        message(FATAL_ERROR "GoogleTest's sources are missing (Debian package googletest)")
+    endif()
     set(QD_WINDOWS_TESTS ON)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 endif()
+
+# qd_shipped(TARGET PATH): in a tests build, TARGET stands for the file PATH of
+# the shipped build (an imported target), so that the tests drive what we ship.
+function(qd_shipped target path)
+    if(path MATCHES "\\.dll$")
+        add_library(${target} SHARED IMPORTED GLOBAL)
+        set_target_properties(${target} PROPERTIES IMPORTED_LOCATION ${QD_SHIPPED_DIR}/${path}
+            IMPORTED_IMPLIB ${QD_SHIPPED_DIR}/${path}.a)
+    else()
+        add_executable(${target} IMPORTED GLOBAL)
+        set_target_properties(${target} PROPERTIES IMPORTED_LOCATION ${QD_SHIPPED_DIR}/${path})
+    endif()
+endfunction()
 
 # qd_copy_files(consumer folder TARGET NAME [TARGET NAME...]): copies the files
 # of the targets into `folder` under the names given, again whenever one of
@@ -24,19 +46,24 @@ endif()
 # set a program beside the port library it is to load.
 function(qd_copy_files consumer folder)
     set(outputs)
-    set(files)
-    set(targets)
     set(args ${ARGN})
     while(args)
         list(POP_FRONT args t name)
-        list(APPEND targets ${t})
-        list(APPEND files $<TARGET_FILE:${t}>)
+        # An imported target (a shipped file) is followed by its path.
+        get_target_property(imported ${t} IMPORTED)
+        if(imported)
+            get_target_property(file ${t} IMPORTED_LOCATION)
+            set(depends ${file})
+        else()
+            set(file $<TARGET_FILE:${t}>)
+            set(depends ${t})
+        endif()
+        add_custom_command(OUTPUT ${folder}/${name}
+            COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+            COMMAND ${CMAKE_COMMAND} -E copy ${file} ${folder}/${name}
+            DEPENDS ${depends})
         list(APPEND outputs ${folder}/${name})
     endwhile()
-    add_custom_command(OUTPUT ${outputs}
-        COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
-        COMMAND ${CMAKE_COMMAND} -E copy ${files} ${folder}/
-        DEPENDS ${targets})
     string(MD5 key "${folder}")
     add_custom_target(${consumer}_files_${key} ALL DEPENDS ${outputs})
     add_dependencies(${consumer} ${consumer}_files_${key})
@@ -47,3 +74,7 @@ foreach(dir res ui sim tests/win bench)
         add_subdirectory(${dir})
     endif()
 endforeach()
+
+if(NOT QD_SHIPPED_DIR)
+    include(cmake/Package.cmake)
+endif()

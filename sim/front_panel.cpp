@@ -68,7 +68,7 @@ ULONGLONG randomMs(unsigned lo, unsigned hi)
 
 void startActivity()
 {
-    ULONGLONG now = GetTickCount64();
+    ULONGLONG now = qdSimMilliseconds();
     for (int i = 0; i < activityCount; ++i) {
         stations[i].channel = i < 16 ? 432 + i : simplexChannels[i - 16];
         stations[i].on = false;
@@ -86,7 +86,7 @@ void stopActivity()
 
 void runActivity()
 {
-    ULONGLONG now = GetTickCount64();
+    ULONGLONG now = qdSimMilliseconds();
     for (Station &st : stations) {
         if (now < st.next)
             continue;

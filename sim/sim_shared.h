@@ -181,6 +181,16 @@ inline int64_t qdSimNow()
     return t.QuadPart;
 }
 
+// Milliseconds on the performance counter, which does not wrap (Windows XP
+// has no GetTickCount64, and GetTickCount wraps after 49 days).
+inline ULONGLONG qdSimMilliseconds()
+{
+    LARGE_INTEGER t, f;
+    QueryPerformanceCounter(&t);
+    QueryPerformanceFrequency(&f);
+    return static_cast<ULONGLONG>((t.QuadPart / f.QuadPart) * 1000 + (t.QuadPart % f.QuadPart) * 1000 / f.QuadPart);
+}
+
 // Microseconds from the mapping's creation to `time`.
 inline int64_t qdSimMicros(const QdSimShared *s, int64_t time)
 {

@@ -120,9 +120,9 @@ int dumpLog(int argc, char **argv)
 template <typename Pred>
 int waitFor(Pred done, DWORD ms)
 {
-    ULONGLONG until = GetTickCount64() + ms;
+    ULONGLONG until = qdSimMilliseconds() + ms;
     while (!done()) {
-        if (GetTickCount64() >= until)
+        if (qdSimMilliseconds() >= until)
             return 1;
         Sleep(1);
     }

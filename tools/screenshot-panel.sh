@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-exe=$(realpath "$build/win32/tests/win/startup/with-io/qd7150.exe")
+exe=$(realpath "$build/win32-tests/tests/win/startup/with-io/qd7150.exe")
 state=$(realpath -m "$build/screenshot")
 out=docs/control-panel.png
 

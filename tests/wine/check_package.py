@@ -4,11 +4,19 @@ simulated transceiver in a folder of its own, no io.dll beside the program
 (it would shadow a real port library), and a program of the build's machine.
 The win32 (i686) package is the one we ship.
 
-    check_package.py PACKAGE_DIR win32|win64
+    check_package.py PACKAGE_DIR win32|win64 [UNPACK_DIR]
+
+With UNPACK_DIR, the package's top folder is unpacked there (made anew), for
+the tests that run the packed program.
 """
 import glob
+import os
+import shutil
 import sys
 import zipfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from pe_file import PeFile  # noqa: E402
 
 build = sys.argv[2]
 packages = glob.glob(f'{sys.argv[1]}/qd7150-control-*-{build}.zip')
@@ -25,15 +33,30 @@ if inside != expected:
     failures.append(f'contents {inside}, expected {expected}')
 if any(n.lower() == 'io.dll' for n in inside):
     failures.append('io.dll lies beside the program')
-with zipfile.ZipFile(packages[0]) as z:
-    exe = z.read(f'{top}/qd7150.exe')
-# PE header: machine 0x14c is i386, the build that can load a 32-bit port
-# library; 0x8664 is x86_64.
+# Machine 0x14c is i386, the build that can load a 32-bit port library; 0x8664
+# is x86_64. Every binary is stripped of its symbols, and the README says which
+# Windows the program runs on.
 expected_machine = {'win32': 0x14C, 'win64': 0x8664}[build]
-pe = int.from_bytes(exe[0x3C:0x40], 'little')
-machine = int.from_bytes(exe[pe + 4:pe + 6], 'little')
-if exe[pe:pe + 4] != b'PE\0\0' or machine != expected_machine:
-    failures.append(f'qd7150.exe is not a {build} program (machine {machine:#x}, expected {expected_machine:#x})')
+with zipfile.ZipFile(packages[0]) as z:
+    for name in inside:
+        if not name.endswith(('.exe', '.dll')):
+            continue
+        pe = PeFile(name, z.read(f'{top}/{name}'))
+        if pe.machine != expected_machine:
+            failures.append(f'{name} is not a {build} binary (machine {pe.machine:#x}, expected {expected_machine:#x})')
+        if pe.symbols:
+            failures.append(f'{name} is not stripped ({pe.symbols} symbols)')
+    readme = z.read(f'{top}/README.txt').decode('cp1252')
+if 'Windows XP' not in readme or 'Windows 11' not in readme:
+    failures.append('README.txt does not say which Windows versions the program runs on')
+if len(sys.argv) > 3:
+    unpack = sys.argv[3]
+    shutil.rmtree(unpack, ignore_errors=True)
+    with zipfile.ZipFile(packages[0]) as z:
+        for name in inside:
+            os.makedirs(os.path.dirname(os.path.join(unpack, name)), exist_ok=True)
+            with open(os.path.join(unpack, name), 'wb') as f:
+                f.write(z.read(f'{top}/{name}'))
 for f in failures:
     print('FAIL', f)
 sys.exit(1 if failures else 0)

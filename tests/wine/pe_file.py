@@ -1,20 +1,24 @@
-"""Reads what the checks need from a Windows PE file: the machine, the
-operating-system and subsystem versions of the optional header, and the import
-table (DLL and function names, or ordinals)."""
+"""Reads what the checks need from a Windows PE file: the machine, the COFF
+symbol table (none once stripped), the operating-system and subsystem versions
+of the optional header, and the import table (DLL and function names, or
+ordinals)."""
 import struct
 
 
 class PeFile:
-    def __init__(self, path):
-        with open(path, 'rb') as f:
-            self.data = f.read()
+    def __init__(self, path, data=None):
+        if data is None:
+            with open(path, 'rb') as f:
+                data = f.read()
+        self.data = data
         d = self.data
         if d[:2] != b'MZ':
             raise ValueError(f'{path}: not a PE file')
         pe = struct.unpack_from('<I', d, 0x3C)[0]
         if d[pe:pe + 4] != b'PE\0\0':
             raise ValueError(f'{path}: not a PE file')
-        self.machine, sections, _, _, _, opt_size, _ = struct.unpack_from('<HHIIIHH', d, pe + 4)
+        (self.machine, sections, _, self.symbol_table, self.symbols, opt_size,
+         _) = struct.unpack_from('<HHIIIHH', d, pe + 4)
         opt = pe + 24
         magic = struct.unpack_from('<H', d, opt)[0]
         self.pe32plus = magic == 0x20B

@@ -160,6 +160,65 @@ TEST(Program, MenuResource)
     FreeLibrary(image);
 }
 
+// What Explorer shows of the program, and the manifest the loader reads.
+TEST(Program, VersionResourceAndManifest)
+{
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(program.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::string info(size, '\0');
+    ASSERT_TRUE(GetFileVersionInfoA(program.c_str(), 0, size, &info[0]));
+    VS_FIXEDFILEINFO *fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void **>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(0, 1));  // 1.0
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);              // .0.0
+    EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(0, 1));
+    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+
+    struct Translation {
+        WORD language, codePage;
+    } *translation = nullptr;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void **>(&translation),
+                               &length));
+    ASSERT_GE(length, sizeof *translation);
+    EXPECT_EQ(translation->language, 1033);
+    EXPECT_EQ(translation->codePage, 1252);
+    auto value = [&](const char *name) {
+        char *text = nullptr;
+        UINT chars = 0;
+        std::string path = std::string("\\StringFileInfo\\040904E4\\") + name;
+        if (!VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void **>(&text), &chars) || !text)
+            return std::string("(none)");
+        return std::string(text);
+    };
+    EXPECT_EQ(value("ProductName"), "QD-7150 Control");
+    EXPECT_EQ(value("FileVersion"), "1.0.0.0");
+    EXPECT_EQ(value("ProductVersion"), "1.0.0.0");
+    EXPECT_EQ(value("OriginalFilename"), "qd7150.exe");
+    EXPECT_NE(value("FileDescription"), "(none)");
+
+    HMODULE image = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    HRSRC found = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
+    ASSERT_NE(found, nullptr);
+    std::string manifest(static_cast<const char *>(LockResource(LoadResource(image, found))),
+                         SizeofResource(image, found));
+    FreeLibrary(image);
+    auto has = [&](const char *text) { return manifest.find(text) != std::string::npos; };
+    EXPECT_TRUE(has("level=\"asInvoker\"")) << manifest;
+    // Windows XP reads trustInfo only in the asm.v2 namespace.
+    EXPECT_TRUE(has("<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v2\">")) << manifest;
+    for (const char *os : {"{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                           "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                           "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+        EXPECT_TRUE(has(os)) << "Vista, 7, 8, 8.1 and 10/11 declared: " << os;
+    // The panel's look stays as it is: no visual styles, no DPI awareness.
+    EXPECT_FALSE(has("Common-Controls")) << manifest;
+    EXPECT_FALSE(has("dpiAware")) << manifest;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
