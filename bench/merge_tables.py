@@ -20,6 +20,8 @@ def rows(path):
             if not line.startswith('|') or line.startswith('|---'):
                 continue
             cells = [c.strip() for c in line.strip('|').split('|')]
+            # A figure indented under the one above keeps its indent.
+            cells[0] = line.strip('|').split('|')[0][1:].rstrip()
             out.append(cells)
     return out
 

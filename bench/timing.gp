@@ -4,6 +4,7 @@
 # and purple.
 set terminal pngcairo size 1400,1000 font "DejaVu Sans,11"
 set output out
+set termoption noenhanced
 set datafile separator ","
 set key top right opaque box
 set grid lc rgb "#dddddd"
