@@ -16,11 +16,11 @@ export DISPLAY=$(cat "$state/display")
 [ -f "$state/no-wine32" ] && { echo "this machine cannot run 32-bit programs: $(cat "$state/no-wine32")" >&2; exit 1; }
 
 # A Wine desktop just larger than the panel.
-tests/wine/run.sh "$state" --build win32 explorer /desktop=panel,620x250 "$exe" >/dev/null 2>&1 &
+tests/wine/run.sh "$state" --build win32 explorer /desktop=panel,620x262 "$exe" >/dev/null 2>&1 &
 for _ in $(seq 100); do
     xwininfo -root -tree 2>/dev/null | grep -q '"panel' && break
     sleep 0.2
 done
 sleep 3
-import -window root -crop 620x250+0+0 +repage "$out"
+import -window root -crop 620x262+0+0 +repage "$out"
 echo "wrote $out"
