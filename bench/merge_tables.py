@@ -11,18 +11,18 @@ same order; a row that differs is a fault of the run, and the script says so.
 import re
 import sys
 
+COUNT = re.compile(r' \(([^)]*\d[^)]*)\)')  # "(2994 ticks)", "(100 keyings)"
+
 
 def rows(path):
     out = []
     with open(path) as f:
         for line in f:
-            line = line.rstrip('\n')
             if not line.startswith('|') or line.startswith('|---'):
                 continue
-            cells = [c.strip() for c in line.strip('|').split('|')]
+            cells = line.rstrip('\n').strip('|').split('|')
             # A figure indented under the one above keeps its indent.
-            cells[0] = line.strip('|').split('|')[0][1:].rstrip()
-            out.append(cells)
+            out.append([cells[0][1:].rstrip()] + [c.strip() for c in cells[1:]] + [''] * 4)
     return out
 
 
@@ -32,26 +32,17 @@ def main():
         sys.exit(f'the two tables differ in length: {len(a)} and {len(b)} rows')
     print('| Figure | Ideal | Goal | i686 (shipped) | Result | x86_64 | Result |')
     print('|---|---|---|---|---|---|---|')
-    for ra, rb in zip(a[1:], b[1:]):
-        figure, measured_a, ideal, goal, result_a = (ra + [''] * 5)[:5]
-        figure_b, measured_b, _, _, result_b = (rb + [''] * 5)[:5]
-        # Counts in the figure (ticks, keyings) may differ between the runs:
-        # compare the words only.
-        if ''.join(c for c in figure if not c.isdigit()) != ''.join(c for c in figure_b if not c.isdigit()):
+    for (figure, measured_a, ideal, goal, result_a, *_), (figure_b, measured_b, _, _, result_b, *_) in zip(a[1:], b[1:]):
+        if COUNT.sub('', figure) != COUNT.sub('', figure_b):
             sys.exit(f'the tables name different figures: "{figure}" and "{figure_b}"')
+        # Counts that differ between the runs (ticks that came) go with each
+        # build's measurement.
         if figure != figure_b:
-            # The counts of the x86_64 run go with its figure.
-            groups_a = re.findall(r'\(([^)]*)\)', figure)
-            groups_b = re.findall(r'\(([^)]*)\)', figure_b)
-            extra = [g for g, h in zip(groups_b, groups_a) if g != h]
-            own = [h for g, h in zip(groups_b, groups_a) if g != h]
-            if extra:
-                for h in own:
-                    figure = figure.replace(f' ({h})', '')
-                measured_a = f'{measured_a} ({"; ".join(own)})'
-                measured_b = f'{measured_b} ({"; ".join(extra)})'
+            measured_a += ' (' + '; '.join(COUNT.findall(figure)) + ')'
+            measured_b += ' (' + '; '.join(COUNT.findall(figure_b)) + ')'
+            figure = COUNT.sub('', figure)
         print(f'| {figure} | {ideal} | {goal} | {measured_a} | {result_a} | {measured_b} | {result_b} |')
-    missed = [sum('**fail**' in r[4] for r in t[1:] if len(r) > 4) for t in (a, b)]
+    missed = [sum('**fail**' in r[4] for r in t[1:]) for t in (a, b)]
     print(f'{missed[0]} {missed[1]}', file=sys.stderr)
 
 

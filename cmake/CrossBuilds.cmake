@@ -16,12 +16,15 @@ set(QD_WIN32_TESTS_DIR ${CMAKE_BINARY_DIR}/win32-tests)
 set(QD_WIN64_TESTS_DIR ${CMAKE_BINARY_DIR}/win64-tests)
 
 if(QD_WINDOWS_BUILDS)
-    foreach(name win32 win64)
-        if(name STREQUAL win32)
-            set(arch i686)
-        else()
-            set(arch x86_64)
-        endif()
+    # The package we ship is the i686 build as a ZIP
+    # (build/package/qd7150-control-*-win32.zip); the x86_64 build is packaged
+    # the same way (…-win64.zip), so that both are checked alike. CPack strips
+    # the binaries it packs; the build keeps its symbols for the checks.
+    set(previous_package)
+    foreach(name_arch win32:i686 win64:x86_64)
+        string(REPLACE ":" ";" name_arch ${name_arch})
+        list(GET name_arch 0 name)
+        list(GET name_arch 1 arch)
         ExternalProject_Add(${name}
             SOURCE_DIR ${PROJECT_SOURCE_DIR}
             BINARY_DIR ${CMAKE_BINARY_DIR}/${name}
@@ -42,19 +45,12 @@ if(QD_WINDOWS_BUILDS)
             BUILD_ALWAYS ON
             USES_TERMINAL_BUILD ON
             DEPENDS ${name})
-    endforeach()
-
-    # The package we ship is the i686 build as a ZIP
-    # (build/package/qd7150-control-*-win32.zip); the x86_64 build is packaged
-    # the same way (…-win64.zip), so that both are checked alike. CPack strips
-    # the binaries it packs; the build keeps its symbols for the checks.
-    foreach(name win32 win64)
+        # Both packages are made in one folder: one after the other.
         add_custom_target(windows-package-${name} ALL
             COMMAND ${CMAKE_CPACK_COMMAND} -G ZIP -B ${CMAKE_BINARY_DIR}/package
             WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/${name}
-            DEPENDS ${name}
+            DEPENDS ${name} ${previous_package}
             COMMENT "Packaging the ${name} build")
+        set(previous_package windows-package-${name})
     endforeach()
-    # Both run CPack in one folder: one after the other.
-    add_dependencies(windows-package-win64 windows-package-win32)
 endif()

@@ -30,14 +30,8 @@ endif()
 # qd_shipped(TARGET PATH): in a tests build, TARGET stands for the file PATH of
 # the shipped build (an imported target), so that the tests drive what we ship.
 function(qd_shipped target path)
-    if(path MATCHES "\\.dll$")
-        add_library(${target} SHARED IMPORTED GLOBAL)
-        set_target_properties(${target} PROPERTIES IMPORTED_LOCATION ${QD_SHIPPED_DIR}/${path}
-            IMPORTED_IMPLIB ${QD_SHIPPED_DIR}/${path}.a)
-    else()
-        add_executable(${target} IMPORTED GLOBAL)
-        set_target_properties(${target} PROPERTIES IMPORTED_LOCATION ${QD_SHIPPED_DIR}/${path})
-    endif()
+    add_library(${target} UNKNOWN IMPORTED GLOBAL)
+    set_target_properties(${target} PROPERTIES IMPORTED_LOCATION ${QD_SHIPPED_DIR}/${path})
 endfunction()
 
 # qd_copy_files(consumer folder TARGET NAME [TARGET NAME...]): copies the files
