@@ -434,14 +434,16 @@ TEST(PanelOpenings, EveryOpeningIsTornDownCompletely)
     EXPECT_EQ(r.panelsChecked, r.panelsSeen);
 }
 
+// Under parallel load the platform now and then creates a few GDI objects of
+// its own, at any time (seen: 3), which is not a leak of ours.
+constexpr int platformSlack = 8;
+
 TEST(PanelOpenings, TwoHundredOpeningsThroughVfoLeaveNothingBehind)
 {
     const RunResult &r = theRun();
     ASSERT_TRUE(r.countedAll) << "the run did not get to the last count";
     // A leak in the panel's opening or teardown grows the GDI count by 200 or
-    // more over these openings. Under parallel load the platform now and then
-    // creates a few objects of its own later (seen: 3), which is not a leak.
-    constexpr int platformSlack = 8;
+    // more over these openings.
     EXPECT_LE(r.afterClean.gdi - r.baseline.gdi, platformSlack) << "GDI objects grew over the openings";
     EXPECT_EQ(r.afterClean.handles, r.baseline.handles) << "kernel handles grew over the openings";
     EXPECT_EQ(r.afterClean.windows, r.baseline.windows) << "windows grew over the openings";
@@ -453,10 +455,12 @@ TEST(PanelOpenings, TheCountsSeeAPlantedLeak)
 {
     const RunResult &r = theRun();
     ASSERT_TRUE(r.countedAll) << "the run did not get to the last count";
-    EXPECT_EQ(r.afterPlanted.gdi - r.afterClean.gdi, plantedOpenings);
+    EXPECT_GE(r.afterPlanted.gdi - r.afterClean.gdi, plantedOpenings);
+    EXPECT_LE(r.afterPlanted.gdi - r.afterClean.gdi, plantedOpenings + platformSlack);
     EXPECT_EQ(r.afterPlanted.handles - r.afterClean.handles, plantedOpenings);
     EXPECT_EQ(r.afterPlanted.windows - r.afterClean.windows, plantedOpenings);
-    EXPECT_EQ(r.afterCleanup.gdi, r.afterClean.gdi);
+    EXPECT_LE(r.afterCleanup.gdi - r.afterClean.gdi, platformSlack);
+    EXPECT_LE(r.afterCleanup.gdi, r.afterPlanted.gdi - plantedOpenings) << "the planted brushes were not all freed";
     EXPECT_EQ(r.afterCleanup.handles, r.afterClean.handles);
     EXPECT_EQ(r.afterCleanup.windows, r.afterClean.windows);
 }
