@@ -12,6 +12,10 @@ extern HMODULE portLibrary;  // the loaded library; empty until bound, never cle
 extern FARPROC PortWordOut, PortDWordOut, PortWordIn, PortDWordIn, SetPortBit, ClrPortBit, NotPortBit,
     GetPortBit, RightPortShift, LeftPortShift, IsDriverInstalled;
 
+// The kernel32 function that limits the library search. Tests name one that
+// does not exist, to take the road of Windows versions without it.
+extern const char *defaultDllDirectoriesEntry;
+
 // Loads "IO" from the program's folder or the system folders and fills the
 // slots. Returns 0 when the library was loaded, 1 when it could not be.
 int bindPortLibrary();

@@ -11,6 +11,7 @@ static_assert(std::is_same<PortOutProc, void(WINAPI *)(int, int)>::value, "PortO
 static_assert(std::is_same<PortInProc, int(WINAPI *)(int)>::value, "PortIn is called stdcall");
 
 HMODULE portLibrary = nullptr;
+const char *defaultDllDirectoriesEntry = "SetDefaultDllDirectories";
 FARPROC PortWordOut, PortDWordOut, PortWordIn, PortDWordIn, SetPortBit, ClrPortBit, NotPortBit, GetPortBit,
     RightPortShift, LeftPortShift, IsDriverInstalled;
 
@@ -21,19 +22,57 @@ namespace {
 #endif
 
 // Nobody may plant an io.dll in the working directory or on PATH: only the
-// program's own folder and the system folders are searched. Older Windows
-// lacks SetDefaultDllDirectories; there SetDllDirectoryA("") at least takes
-// the working directory out of the search.
-void restrictLibrarySearch()
+// program's own folder and the system folders are searched. Returns false
+// where Windows cannot limit the search so (XP, Vista, and 7 without
+// KB2533623, which lack SetDefaultDllDirectories); SetDllDirectoryA("") there
+// still takes the working directory out of the search for what io.dll itself
+// needs.
+bool restrictLibrarySearch()
 {
     using SetDefaultDllDirectoriesProc = BOOL(WINAPI *)(DWORD);
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     auto setDefault = kernel ? reinterpret_cast<SetDefaultDllDirectoriesProc>(
-                                   reinterpret_cast<void *>(GetProcAddress(kernel, "SetDefaultDllDirectories")))
+                                   reinterpret_cast<void *>(GetProcAddress(kernel, defaultDllDirectoriesEntry)))
                              : nullptr;
-    if (setDefault == nullptr || !setDefault(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) {
-        SetDllDirectoryA("");
+    if (setDefault != nullptr && setDefault(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) {
+        return true;
     }
+    SetDllDirectoryA("");
+    return false;
+}
+
+// Loads io.dll from `folder` (a path of `length` characters) by its full
+// path, so that no search takes place.
+HMODULE loadFromFolder(char (&folder)[MAX_PATH], DWORD length)
+{
+    static const char fileName[] = "\\IO.dll";
+    if (length == 0 || length + sizeof fileName > MAX_PATH) {
+        return nullptr;  // no such folder, or its path is too long to add ours
+    }
+    lstrcpyA(folder + length, fileName);
+    return LoadLibraryA(folder);
+}
+
+// Where the search cannot be limited, the only two places that may hold
+// io.dll are named in full: the program's own folder, else the system folder.
+HMODULE loadByFullPath()
+{
+    char path[MAX_PATH];
+    // A path that did not fit comes back cut short, and on XP without its end.
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+        while (length > 0 && path[length - 1] != '\\') {
+            --length;
+        }
+        if (length > 0) {
+            HMODULE library = loadFromFolder(path, length - 1);
+            if (library != nullptr) {
+                return library;
+            }
+        }
+    }
+    length = GetSystemDirectoryA(path, MAX_PATH);
+    return length < MAX_PATH ? loadFromFolder(path, length) : nullptr;
 }
 
 template <typename Slot>
@@ -46,8 +85,7 @@ void resolve(Slot &slot, const char *name)
 
 int bindPortLibrary()
 {
-    restrictLibrarySearch();
-    portLibrary = LoadLibraryA("IO");
+    portLibrary = restrictLibrarySearch() ? LoadLibraryA("IO") : loadByFullPath();
     if (portLibrary == nullptr) {
         return 1;
     }

@@ -3,13 +3,12 @@
 #include "radio/port_library.h"
 #include "res/resource.h"
 #include "ui/control_panel.h"
+#include "ui/single_copy.h"
 
 HINSTANCE appInstance;
 HWND mainWindow;
 
 namespace {
-
-const char rootClassName[] = "RootClass";
 
 void openControlPanel()
 {
@@ -42,7 +41,7 @@ int createRootWindow(HINSTANCE instance, int showCommand)
         MessageBoxA(nullptr, "can't initiate io.dll", "error", MB_OK);
     }
     // The control panel runs modally inside this call (WM_CREATE).
-    mainWindow = CreateWindowExA(0, rootClassName, "QD7150-Control", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+    mainWindow = CreateWindowExA(0, rootClassName, mainWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                  CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, nullptr);
     if (mainWindow == nullptr) {
         MessageBoxA(mainWindow, "can't create root win!", "error", MB_OK);
@@ -89,6 +88,11 @@ LRESULT onRootCommand(HWND window, int id, LPARAM)
 int appMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
     appInstance = instance;
+    // Another copy drives the transceiver: leave the port to it, touch nothing.
+    if (!claimTransceiver()) {
+        showRunningCopy();
+        return 0;
+    }
     if (!registerRootClass(appInstance)) {
         MessageBoxA(nullptr, "error", "Creating Classes", MB_OK);
         return 1;

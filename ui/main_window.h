@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+constexpr char rootClassName[] = "RootClass";
+constexpr char mainWindowTitle[] = "QD7150-Control";
+
 extern HINSTANCE appInstance;  // the running program
 extern HWND mainWindow;        // the main window, once its creation has returned
 

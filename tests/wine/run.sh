@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in the test environment of wine-env.sh.
-#   run.sh STATE_DIR [--build win32|win64] [--cwd DIR] PROGRAM.exe [ARGS...]
+#   run.sh STATE_DIR [--build win32|win64] [--isolated] [--cwd DIR] PROGRAM.exe [ARGS...]
 # --build win32 runs an i686 program under the 32-bit loader, win64 (the
 # default) an x86_64 one under wine64; both share the prefix and wineserver.
+# --isolated runs it in a copy of the prefix, on a display of its own, both
+# gone when it ends: every test does, so that tests running side by side
+# never meet (a second copy of the program would find the first one's claim
+# on the port and end at once).
 # Exits with the program's exit code, or with 77 ("skipped") when the program
 # is an i686 one and this machine cannot run 32-bit programs.
 set -uo pipefail
@@ -10,13 +14,35 @@ state=$1
 shift
 build=win64
 cwd=""
+isolated=""
 while :; do
     case "${1:-}" in
     --build) build=$2; shift 2 ;;
+    --isolated) isolated=1; shift ;;
     --cwd) cwd=$2; shift 2 ;;
     *) break ;;
     esac
 done
+here=$(dirname "$(realpath "$0")")
+out=$(mktemp)
+own=""
+finish() {
+    rm -f "$out"
+    if [ -n "$own" ]; then
+        "$here/wine-env.sh" stop "$own" >/dev/null 2>&1
+        rm -rf "$own"
+    fi
+}
+trap finish EXIT
+if [ -n "$isolated" ]; then
+    own=$(mktemp -d "$state/run.XXXXXX")
+    if ! "$here/wine-env.sh" copy "$state" "$own" >"$own/env.log" 2>&1; then
+        echo "run.sh: no Wine environment of its own for this run:"
+        cat "$own/env.log"
+        exit 1
+    fi
+    state=$own
+fi
 export WINEPREFIX="$state/prefix" WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 export DISPLAY=$(cat "$state/display")
 case "$build" in
@@ -40,8 +66,6 @@ esac
 # Wine may start background processes of its own along with the program; they
 # must not hold the caller's output pipe open (CTest would wait for them), so
 # the output goes through a file.
-out=$(mktemp)
-trap 'rm -f "$out"' EXIT
 "$wine" "$@" >"$out" 2>&1 </dev/null
 status=$?
 cat "$out"

@@ -5,6 +5,10 @@
 #   wine-env.sh start STATE_DIR    a display of our own, then the prefix
 #   wine-env.sh prefix STATE_DIR   the prefix only, on the display in DISPLAY
 #   wine-env.sh stop STATE_DIR     ends the wineserver and our display
+#   wine-env.sh copy STATE_DIR RUN_DIR
+#                                  a display of its own and a copy of
+#                                  STATE_DIR's prefix in RUN_DIR, for one test
+#                                  (wine-env.sh stop RUN_DIR ends them)
 # Whether this machine can run 32-bit programs is found by running the 32-bit
 # loader: STATE_DIR/wine32 then names it for run.sh; when it cannot,
 # STATE_DIR/no-wine32 holds the reason and run.sh skips the i686 programs.
@@ -17,6 +21,11 @@ wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine=$(command -v wine64)
 
 stop() {
+    # Copies left by runs that were killed before they could end their own.
+    local run
+    for run in "$state"/run.*; do
+        [ -d "$run" ] && "$0" stop "$run" >/dev/null && rm -rf "$run"
+    done
     if [ -f "$state/display" ]; then
         DISPLAY=$(cat "$state/display") /usr/lib/wine/wineserver -k 2>/dev/null || wineserver -k 2>/dev/null
     fi
@@ -80,7 +89,36 @@ prefix() {
     fi
 }
 
+# A prefix has one wineserver, and with it one namespace of named objects:
+# the program's claim on the port, the simulator's shared memory. A test that
+# runs in a copy of the prefix, on a display of its own, meets no other test's
+# objects, windows or focus. The copy is quick: Wine's program files are hard
+# links to the template's, which nothing writes; every other file (the
+# registry, which Wine rewrites in place, the .ini files) is copied.
+copy() {
+    local template=$1/prefix
+    cp -al "$template" "$WINEPREFIX"
+    find "$WINEPREFIX" -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' -o -iname '*.sys' \
+        -o -iname '*.fon' -o -iname '*.ttf' -o -iname '*.nls' -o -iname '*.mui' -o -iname '*.tlb' \
+        -o -iname '*.ocx' -o -iname '*.cpl' -o -iname '*.acm' -o -iname '*.ax' -o -iname '*.ds' \
+        -o -iname '*.com' -o -iname '*.vxd' -o -iname '*.mod' -o -iname '*.msstyles' \) -print0 |
+        while IFS= read -r -d '' f; do
+            cp -p "$f" "$f.copy" && mv -f "$f.copy" "$f"
+        done
+    [ -f "$1/wine32" ] && cp "$1/wine32" "$state/"
+    [ -f "$1/no-wine32" ] && cp "$1/no-wine32" "$state/"
+    return 0
+}
+
 case "$action" in
+copy)
+    [ -d "$2/prefix" ] || { echo "wine-env.sh copy: no prefix in $2 (wine-env.sh start $2 first)" >&2; exit 1; }
+    state=$3
+    mkdir -p "$state"
+    export WINEPREFIX="$state/prefix"
+    display
+    copy "$2"
+    ;;
 start)
     stop
     display
@@ -95,7 +133,7 @@ stop)
     echo "wine environment stopped"
     ;;
 *)
-    echo "usage: $0 start|prefix|stop STATE_DIR" >&2
+    echo "usage: $0 start|prefix|stop STATE_DIR, or $0 copy STATE_DIR RUN_DIR" >&2
     exit 2
     ;;
 esac

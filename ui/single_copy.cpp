@@ -1,0 +1,118 @@
+#include "ui/single_copy.h"
+
+#include "ui/main_window.h"
+
+HANDLE transceiverClaim = nullptr;
+
+namespace {
+
+const char panelTitle[] = "QD-7150 Control";  // the caption of dialog 1101
+constexpr DWORD startingCopyMs = 3000;         // a copy that is still starting gets this long to show a window
+constexpr DWORD pollMs = 50;
+
+struct PanelSearch {
+    DWORD process;
+    HWND panel;
+};
+
+BOOL CALLBACK matchPanel(HWND window, LPARAM param)
+{
+    auto *search = reinterpret_cast<PanelSearch *>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char className[16] = "", title[32] = "";
+    // Reading another process's caption this way sends it no message, so a
+    // copy that hangs cannot hang us.
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, title, sizeof title);
+    if (process == search->process && lstrcmpA(className, "#32770") == 0 && lstrcmpA(title, panelTitle) == 0) {
+        search->panel = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The control panel of the process that owns `main`, shown or not.
+HWND findPanel(HWND main)
+{
+    PanelSearch search = {0, nullptr};
+    GetWindowThreadProcessId(main, &search.process);
+    EnumWindows(matchPanel, reinterpret_cast<LPARAM>(&search));
+    return search.panel;
+}
+
+// One look for the running copy's windows: brings the window the operator
+// works in to the front and returns 1, or returns 0 when there is none to
+// show yet. `seen` tells whether the copy's main window exists at all.
+int bringRunningCopyForward(bool *seen)
+{
+    HWND main = FindWindowA(rootClassName, mainWindowTitle);
+    *seen = main != nullptr;
+    if (main == nullptr) {
+        return 0;
+    }
+    if (IsIconic(main)) {
+        // Restoring the main window shows a panel it owns again too. Not
+        // waited for: a copy that hangs must not hang us.
+        ShowWindowAsync(main, SW_RESTORE);
+    }
+    HWND panel = findPanel(main);
+    if (panel != nullptr) {
+        if (!IsWindowVisible(panel)) {
+            return 0;
+        }
+        SetForegroundWindow(panel);
+        return 1;
+    }
+    // Hidden while the copy is still starting, before its first panel.
+    if (!IsWindowVisible(main) || IsIconic(main)) {
+        return 0;
+    }
+    SetForegroundWindow(main);
+    return 1;
+}
+
+}  // namespace
+
+int claimTransceiver()
+{
+    if (transceiverClaim != nullptr) {
+        return 1;
+    }
+    HANDLE claim = CreateMutexA(nullptr, FALSE, transceiverClaimName);
+    DWORD error = GetLastError();
+    if (claim == nullptr) {
+        // Another user's copy made the claim, and its security keeps us from
+        // even opening it. Any other failure means no claim can be made here
+        // at all; the program then runs as it would without one.
+        return error == ERROR_ACCESS_DENIED ? 0 : 1;
+    }
+    if (error == ERROR_ALREADY_EXISTS) {
+        // Not kept: the claim must go with the copy that made it.
+        CloseHandle(claim);
+        return 0;
+    }
+    transceiverClaim = claim;
+    return 1;
+}
+
+void showRunningCopy()
+{
+    bool seen = false;
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (bringRunningCopyForward(&seen)) {
+            return;
+        }
+        if (GetTickCount() - start >= startingCopyMs) {
+            break;
+        }
+        Sleep(pollMs);
+    }
+    if (seen) {
+        // A copy of ours on this desktop, not showing a window yet: it will.
+        return;
+    }
+    // The copy that holds the port runs for another user or in another session.
+    MessageBoxA(nullptr, "QD7150-Control is already running", "error", MB_OK);
+}
