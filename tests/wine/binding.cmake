@@ -5,3 +5,6 @@ foreach(form full noportin noportout missing)
 endforeach()
 qd_wine_test(binding.planted --cwd @BUILD@/tests/win/binding/workdir
     @BUILD@/tests/win/binding/planted/binding_tests.exe planted)
+# Where Windows lacks SetDefaultDllDirectories: io.dll by its full path only.
+qd_wine_test(binding.without-default-dirs @BUILD@/tests/win/binding/fallback_driver.exe
+    @BUILD@/tests/win/binding/fallback)

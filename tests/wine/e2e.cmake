@@ -7,7 +7,12 @@ foreach(scenario
         HaltScanStopsOnABusyChannelAndGoesOnWhenItIsFree
         JumpScanHoldsEachBusyChannelBriefly
         BusyWatchChannelOutsideTheRangeIsReached
-        WithoutAPanelNothingIsLoaded)
+        WithoutAPanelNothingIsLoaded
+        ASecondCopyLeavesTheTransceiverToTheFirst
+        ANewCopyStartsOnceTheFirstHasEndedOrBeenKilled)
     qd_wine_test(e2e.${scenario} @BUILD@/tests/win/e2e/e2e_driver.exe
         @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=Radio.${scenario})
 endforeach()
+# A claim on the port held by a process without windows.
+qd_wine_test(e2e.ANewCopySaysTheProgramIsAlreadyRunning @BUILD@/tests/win/e2e/e2e_driver.exe
+    @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=ClaimTaken.ANewCopySaysTheProgramIsAlreadyRunning)

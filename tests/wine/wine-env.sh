@@ -98,13 +98,11 @@ prefix() {
 copy() {
     local template=$1/prefix
     cp -al "$template" "$WINEPREFIX"
-    find "$WINEPREFIX" -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' -o -iname '*.sys' \
+    (cd "$template" && find . -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' -o -iname '*.sys' \
         -o -iname '*.fon' -o -iname '*.ttf' -o -iname '*.nls' -o -iname '*.mui' -o -iname '*.tlb' \
         -o -iname '*.ocx' -o -iname '*.cpl' -o -iname '*.acm' -o -iname '*.ax' -o -iname '*.ds' \
         -o -iname '*.com' -o -iname '*.vxd' -o -iname '*.mod' -o -iname '*.msstyles' \) -print0 |
-        while IFS= read -r -d '' f; do
-            cp -p "$f" "$f.copy" && mv -f "$f.copy" "$f"
-        done
+        xargs -0 cp -p --parents --remove-destination -t "$WINEPREFIX")
     [ -f "$1/wine32" ] && cp "$1/wine32" "$state/"
     [ -f "$1/no-wine32" ] && cp "$1/no-wine32" "$state/"
     return 0

@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace outside {
 
@@ -91,5 +93,136 @@ inline std::string windowText(HWND window)
     SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     return text;
 }
+
+// A copy of the program run under our debugging, so that every library it
+// loads is seen, however briefly it runs. The debugging loop runs on a thread
+// of its own, the one that started the copy, while the test looks at windows.
+class WatchedCopy {
+public:
+    // Starts `path` in the working directory `cwd` (null: ours).
+    explicit WatchedCopy(const std::string &path, const char *cwd = nullptr)
+    {
+        started = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        this->path = path;
+        if (cwd) {
+            this->cwd = cwd;
+        }
+        watcher = CreateThread(nullptr, 0, watchThread, this, 0, nullptr);
+        if (watcher) {
+            WaitForSingleObject(started, INFINITE);  // set once CreateProcess has returned
+        } else {
+            SetEvent(done);
+        }
+    }
+
+    ~WatchedCopy()
+    {
+        end();
+        if (watcher) {
+            WaitForSingleObject(watcher, INFINITE);
+            CloseHandle(watcher);
+        }
+        if (info.hProcess) {
+            CloseHandle(info.hProcess);
+            CloseHandle(info.hThread);
+        }
+        CloseHandle(started);
+        CloseHandle(done);
+    }
+
+    // Ends the copy at once, if it still runs.
+    void end()
+    {
+        if (info.hProcess && !ended(0)) {
+            TerminateProcess(info.hProcess, 99);
+        }
+    }
+
+    bool running() const { return info.hProcess != nullptr; }
+    DWORD pid() const { return info.dwProcessId; }
+    // Whether the copy has ended and its last debugging event has been seen.
+    bool ended(DWORD ms) const { return WaitForSingleObject(done, ms) == WAIT_OBJECT_0; }
+
+    DWORD exitCode() const
+    {
+        DWORD code = 99;
+        GetExitCodeProcess(info.hProcess, &code);
+        return code;
+    }
+
+    // The libraries it loaded, as lower-case paths; "?" for one whose file
+    // could not be named. Read it once the copy has ended.
+    std::vector<std::string> libraries;
+
+    bool loaded(const char *name) const
+    {
+        std::string end = std::string("\\") + name;
+        return std::any_of(libraries.begin(), libraries.end(), [&](const std::string &l) {
+            return l.size() >= end.size() && l.compare(l.size() - end.size(), end.size(), end) == 0;
+        });
+    }
+
+private:
+    PROCESS_INFORMATION info = {};
+    HANDLE started = nullptr;
+    HANDLE done = nullptr;
+    HANDLE watcher = nullptr;
+    std::string path, cwd;
+
+    static DWORD WINAPI watchThread(void *self)
+    {
+        static_cast<WatchedCopy *>(self)->watch();
+        return 0;
+    }
+
+    // Plain threads, not std::thread: the shipped build's drivers have no
+    // threading runtime.
+    void watch()
+    {
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        std::string commandLine = "\"" + path + "\"";
+        PROCESS_INFORMATION pi = {};
+        bool ok = CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
+                                 nullptr, cwd.empty() ? nullptr : cwd.c_str(), &si, &pi) != 0;
+        if (ok) {
+            info = pi;
+        }
+        SetEvent(started);
+        while (ok) {
+            DEBUG_EVENT event;
+            if (!WaitForDebugEvent(&event, 1000)) {
+                continue;
+            }
+            if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT && event.u.CreateProcessInfo.hFile) {
+                CloseHandle(event.u.CreateProcessInfo.hFile);
+            } else if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT) {
+                char name[MAX_PATH] = "?";
+                if (!event.u.LoadDll.hFile ||
+                    GetFinalPathNameByHandleA(event.u.LoadDll.hFile, name, sizeof name, 0) == 0) {
+                    lstrcpyA(name, "?");
+                }
+                if (event.u.LoadDll.hFile) {
+                    CloseHandle(event.u.LoadDll.hFile);
+                }
+                std::string lower = name;
+                std::transform(lower.begin(), lower.end(), lower.begin(),
+                               [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
+                libraries.push_back(lower);
+            }
+            DWORD status = DBG_CONTINUE;
+            if (event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT &&
+                event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) {
+                status = DBG_EXCEPTION_NOT_HANDLED;  // the program's own handling goes on
+            }
+            ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+            if (event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT) {
+                break;
+            }
+        }
+        SetEvent(done);
+    }
+};
 
 }  // namespace outside

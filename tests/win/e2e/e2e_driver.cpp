@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -22,6 +23,7 @@
 #include "res/resource.h"
 #include "sim/sim_shared.h"
 #include "tests/win/common/outside_driver.h"
+#include "ui/single_copy.h"
 
 namespace {
 
@@ -98,6 +100,48 @@ std::vector<int> channelsOf(const std::vector<Load> &loads)
     return v;
 }
 
+// What a copy that found the port taken must have done: loaded libraries (so
+// that we saw them) but never io.dll, and ended with 0.
+void expectLeftThePortAlone(outside::WatchedCopy &copy)
+{
+    ASSERT_TRUE(copy.ended(patienceMs)) << "the second copy did not end";
+    EXPECT_EQ(copy.exitCode(), 0u);
+    EXPECT_FALSE(copy.libraries.empty()) << "no library load was seen at all";
+    EXPECT_EQ(std::count(copy.libraries.begin(), copy.libraries.end(), "?"), 0) << "unnamed library loads";
+    EXPECT_TRUE(copy.loaded("user32.dll")) << "the library loads were not all seen";
+    EXPECT_FALSE(copy.loaded("io.dll")) << "the second copy loaded the port library";
+}
+
+// A window of this driver's, brought to the front, so that a second copy has
+// to bring the first one's window forward for it to be in front.
+struct ForegroundWindow {
+    HWND window = CreateWindowExA(0, "Static", "another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
+                                  200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ForegroundWindow()
+    {
+        SetForegroundWindow(window);
+        pump();
+    }
+    ~ForegroundWindow() { DestroyWindow(window); }
+    static void pump()
+    {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&msg);
+        }
+    }
+};
+
+// Waits until `window` is the foreground window, pumping this thread's
+// messages meanwhile.
+bool waitForForeground(HWND window)
+{
+    return waitFor([&] {
+        ForegroundWindow::pump();
+        return GetForegroundWindow() == window;
+    }, patienceMs);
+}
+
 // One test: a simulator of its own and the program running against it, with
 // its control panel open.
 class Radio : public testing::Test {
@@ -109,6 +153,12 @@ protected:
 
     void SetUp() override
     {
+        ASSERT_NO_FATAL_FAILURE(openSimulator());
+        ASSERT_NO_FATAL_FAILURE(startProgram());
+    }
+
+    void openSimulator()
+    {
         static int count = 0;
         char name[96];
         std::snprintf(name, sizeof name, "Local\\QD7150E2E.%lu.%d", GetCurrentProcessId(), ++count);
@@ -117,7 +167,18 @@ protected:
         sim = qdSimOpen(true, &mapping, name);
         ASSERT_NE(sim, nullptr) << "cannot create the simulator " << name;
         ASSERT_EQ(sim->writeIndex, 0) << "the simulator " << name << " was in use already";
+    }
 
+    // Starts the program, once the copy started before has ended, and waits
+    // for its control panel.
+    void startProgram()
+    {
+        if (process.hProcess) {
+            ASSERT_EQ(WaitForSingleObject(process.hProcess, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+            process = {};
+        }
         STARTUPINFOA si = {};
         si.cb = sizeof si;
         std::string commandLine = "\"" + program + "\"";
@@ -622,6 +683,115 @@ TEST_F(Radio, WithoutAPanelNothingIsLoaded)
     DWORD code = 99;
     GetExitCodeProcess(process.hProcess, &code);
     EXPECT_EQ(code, 0u);
+}
+
+// A second copy started beside the first never touches the port: the first
+// copy's loads go on alone, the second loads no io.dll, brings the first one's
+// panel (or later its minimised main window) to the front and ends with 0.
+TEST_F(Radio, ASecondCopyLeavesTheTransceiverToTheFirst)
+{
+    ASSERT_NO_FATAL_FAILURE(waitForTicks(5));
+    ASSERT_NO_FATAL_FAILURE(stepTo(homeChannel, 305));  // 144.0125 MHz
+    {
+        ForegroundWindow other;
+        ASSERT_TRUE(waitForForeground(other.window)) << "the driver's window did not come to the front";
+        LONG64 from = mark();
+        int64_t at = now();
+        outside::WatchedCopy second(program);
+        ASSERT_TRUE(second.running()) << "cannot start a second copy";
+        ASSERT_NO_FATAL_FAILURE(expectLeftThePortAlone(second));
+        EXPECT_TRUE(waitForForeground(panel)) << "the first copy's panel is not in front";
+        std::vector<Load> v = loads(from);
+        EXPECT_GE(v.size(), 5u) << "the first copy stopped loading; " << describe(v, at);
+        for (const Load &l : v) {
+            ASSERT_EQ(l.channel, 305) << "a channel the first copy did not choose; " << describe(v, at);
+        }
+    }
+
+    // The first copy still answers its buttons.
+    ASSERT_NO_FATAL_FAILURE(stepTo(305, 306));
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 144.025\n\nTX 143.425");
+
+    // With the panel closed and the main window minimised, the main window
+    // comes back.
+    PostMessageA(panel, WM_CLOSE, 0, 0);
+    HWND main = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (main = findWindow("RootClass", "QD7150-Control")) != nullptr; }, patienceMs));
+    ShowWindowAsync(main, SW_MINIMIZE);
+    ASSERT_TRUE(waitFor([&] { return IsIconic(main) != FALSE; }, patienceMs)) << "the main window did not minimise";
+    ForegroundWindow other;
+    ASSERT_TRUE(waitForForeground(other.window));
+    outside::WatchedCopy second(program);
+    ASSERT_TRUE(second.running());
+    ASSERT_NO_FATAL_FAILURE(expectLeftThePortAlone(second));
+    EXPECT_TRUE(waitFor([&] { return !IsIconic(main); }, patienceMs)) << "the main window stayed minimised";
+    EXPECT_TRUE(waitForForeground(main)) << "the first copy's main window is not in front";
+    EXPECT_EQ(sim->channel, 306);
+}
+
+// The claim goes with the copy that made it, whether the copy ends normally
+// or is killed: a copy started afterwards runs normally.
+TEST_F(Radio, ANewCopyStartsOnceTheFirstHasEndedOrBeenKilled)
+{
+    ASSERT_NO_FATAL_FAILURE(waitForTicks(5));
+    PostMessageA(panel, WM_CLOSE, 0, 0);
+    HWND main = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (main = findWindow("RootClass", "QD7150-Control")) != nullptr; }, patienceMs));
+    PostMessageA(main, WM_COMMAND, IDM_EXIT, 0);
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, patienceMs), static_cast<DWORD>(WAIT_OBJECT_0));
+
+    for (const char *before : {"ended", "killed"}) {
+        SCOPED_TRACE(std::string("after a copy was ") + before);
+        LONG64 from = mark();
+        ASSERT_NO_FATAL_FAILURE(startProgram());
+        std::vector<Load> v = waitForLoads(from, [](const std::vector<Load> &l) { return l.size() >= 5; },
+                                           patienceMs);
+        ASSERT_GE(v.size(), 5u) << "the new copy does not load the transceiver";
+        expectHomeLoadFirst(from);
+        TerminateProcess(process.hProcess, 1);
+        ASSERT_EQ(WaitForSingleObject(process.hProcess, patienceMs), static_cast<DWORD>(WAIT_OBJECT_0));
+    }
+}
+
+// A claim held by a process without windows (this driver, here), as by a copy
+// of another user's: a new copy says it is already running, loads no io.dll,
+// opens no window of its own and ends with 0 once the box is closed.
+class ClaimTaken : public Radio {
+protected:
+    HANDLE claim = nullptr;
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(openSimulator());
+        claim = CreateMutexA(nullptr, FALSE, transceiverClaimName);
+        ASSERT_NE(claim, nullptr);
+        ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "the claim was taken already";
+    }
+    void TearDown() override
+    {
+        CloseHandle(claim);
+        Radio::TearDown();
+    }
+};
+
+TEST_F(ClaimTaken, ANewCopySaysTheProgramIsAlreadyRunning)
+{
+    outside::WatchedCopy copy(program);
+    ASSERT_TRUE(copy.running());
+    HWND box = outside::waitForWindow(copy.pid(), "#32770", "error", patienceMs);
+    ASSERT_NE(box, nullptr) << "no message box";
+    EXPECT_NE(FindWindowExA(box, nullptr, "Static", "QD7150-Control is already running"), nullptr)
+        << "the box does not say \"QD7150-Control is already running\"";
+    EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
+    HWND ok = FindWindowExA(box, nullptr, "Button", nullptr);
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(textOf(ok), "OK");
+    EXPECT_EQ(FindWindowExA(box, ok, "Button", nullptr), nullptr) << "more buttons than OK";
+    EXPECT_EQ(outside::findWindow(copy.pid(), "RootClass", nullptr), nullptr) << "it made a main window";
+    EXPECT_EQ(outside::findWindow(copy.pid(), "#32770", "QD-7150 Control"), nullptr) << "it opened a panel";
+
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_NO_FATAL_FAILURE(expectLeftThePortAlone(copy));
+    EXPECT_EQ(sim->writeIndex, 0) << "the port was used";
 }
 
 }  // namespace
