@@ -20,6 +20,10 @@ if(QD_WINDOWS_BUILDS)
     # (build/package/qd7150-control-*-win32.zip); the x86_64 build is packaged
     # the same way (…-win64.zip), so that both are checked alike. CPack strips
     # the binaries it packs; the build keeps its symbols for the checks.
+    # Each Windows build takes SOURCE_DATE_EPOCH from the commit it builds
+    # (cmake/SourceDate.cmake), unless it was set in the environment when this
+    # build was configured: then that value, handed down.
+    set(source_date -DQD_SOURCE_DATE_EPOCH=$ENV{SOURCE_DATE_EPOCH})
     set(previous_package)
     foreach(name_arch win32:i686 win64:x86_64)
         string(REPLACE ":" ";" name_arch ${name_arch})
@@ -31,6 +35,7 @@ if(QD_WINDOWS_BUILDS)
             CMAKE_ARGS
                 -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-${arch}.cmake
                 -DCMAKE_BUILD_TYPE=Release
+                ${source_date}
             INSTALL_COMMAND ""
             BUILD_ALWAYS ON
             USES_TERMINAL_BUILD ON)
@@ -41,6 +46,7 @@ if(QD_WINDOWS_BUILDS)
                 -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-${arch}-tests.cmake
                 -DCMAKE_BUILD_TYPE=Release
                 -DQD_SHIPPED_DIR=${CMAKE_BINARY_DIR}/${name}
+                ${source_date}
             INSTALL_COMMAND ""
             BUILD_ALWAYS ON
             USES_TERMINAL_BUILD ON
