@@ -59,4 +59,11 @@ if(QD_WINDOWS_BUILDS)
             COMMENT "Packaging the ${name} build")
         set(previous_package windows-package-${name})
     endforeach()
+    # Their SHA-256 sums beside them, as sha256sum writes them.
+    set(packages qd7150-control-${PROJECT_VERSION}-win32.zip,qd7150-control-${PROJECT_VERSION}-win64.zip)
+    add_custom_target(windows-package-sums ALL
+        COMMAND ${CMAKE_COMMAND} -DDIR=${CMAKE_BINARY_DIR}/package -DFILES=${packages}
+            -P ${PROJECT_SOURCE_DIR}/cmake/Sha256Sums.cmake
+        DEPENDS ${previous_package}
+        COMMENT "Writing package/SHA256SUMS")
 endif()
