@@ -39,18 +39,20 @@ if(QD_WINDOWS_BUILDS)
             INSTALL_COMMAND ""
             BUILD_ALWAYS ON
             USES_TERMINAL_BUILD ON)
-        ExternalProject_Add(${name}-tests
-            SOURCE_DIR ${PROJECT_SOURCE_DIR}
-            BINARY_DIR ${CMAKE_BINARY_DIR}/${name}-tests
-            CMAKE_ARGS
-                -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-${arch}-tests.cmake
-                -DCMAKE_BUILD_TYPE=Release
-                -DQD_SHIPPED_DIR=${CMAKE_BINARY_DIR}/${name}
-                ${source_date}
-            INSTALL_COMMAND ""
-            BUILD_ALWAYS ON
-            USES_TERMINAL_BUILD ON
-            DEPENDS ${name})
+        if(QD_TESTS)
+            ExternalProject_Add(${name}-tests
+                SOURCE_DIR ${PROJECT_SOURCE_DIR}
+                BINARY_DIR ${CMAKE_BINARY_DIR}/${name}-tests
+                CMAKE_ARGS
+                    -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-${arch}-tests.cmake
+                    -DCMAKE_BUILD_TYPE=Release
+                    -DQD_SHIPPED_DIR=${CMAKE_BINARY_DIR}/${name}
+                    ${source_date}
+                INSTALL_COMMAND ""
+                BUILD_ALWAYS ON
+                USES_TERMINAL_BUILD ON
+                DEPENDS ${name})
+        endif()
         # Both packages are made in one folder: one after the other.
         add_custom_target(windows-package-${name} ALL
             COMMAND ${CMAKE_CPACK_COMMAND} -G ZIP -B ${CMAKE_BINARY_DIR}/package
