@@ -25,6 +25,7 @@ if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/qd7150-rebuild.XXXXXX")
+mkdir -p "$work/locale"
 src=$work/elsewhere/qd7150-source
 
 # Another umask, time zone and locale than ours.
