@@ -37,8 +37,9 @@ locpath=
 for candidate in tr_TR sv_SE; do
     [ "${current_locale%%.*}" = "$candidate" ] && continue
     # Compiled into a folder of our own: the system's locales stay as they are.
-    if localedef -i "$candidate" -f UTF-8 "$work/locale/$candidate.UTF-8" >/dev/null 2>&1 &&
-       [ "$(LOCPATH=$work/locale LC_ALL=$candidate.UTF-8 locale charmap 2>/dev/null)" = UTF-8 ]; then
+    # (localedef exits 1 on mere warnings: whether the locale loads decides.)
+    localedef -c -i "$candidate" -f UTF-8 "$work/locale/$candidate.UTF-8" >/dev/null 2>&1 || true
+    if [ "$(LOCPATH=$work/locale LC_ALL=$candidate.UTF-8 locale charmap 2>/dev/null)" = UTF-8 ]; then
         other_locale=$candidate.UTF-8
         locpath=$work/locale
         break
