@@ -40,11 +40,13 @@ for name in ('ui/qd7150.exe', 'sim/io.dll', 'sim/qd7150-sim.exe', 'sim/simctl.ex
         failures.append(f'{name} as linked: PE time stamp {stamp}, expected {epoch}')
 
 zip_path, = glob.glob(f'{package_dir}/qd7150-control-*-{build}.zip')
+# The MS-DOS date is in UTC and counts seconds in twos; the extended
+# timestamp (0x5455) is exact.
+dos_time = time.gmtime(epoch - epoch % 2)[:6]
 with zipfile.ZipFile(zip_path) as z:
     for info in z.infolist():
-        # The MS-DOS date is in UTC, and the extended timestamp (0x5455) exact.
-        if info.date_time != time.gmtime(epoch)[:6]:
-            failures.append(f'{info.filename}: dated {info.date_time}, expected {time.gmtime(epoch)[:6]} (UTC)')
+        if info.date_time != dos_time:
+            failures.append(f'{info.filename}: dated {info.date_time}, expected {dos_time} (UTC)')
         if info.extra != struct.pack('<HHBI', 0x5455, 5, 1, epoch):
             failures.append(f'{info.filename}: extra field {info.extra.hex()}, expected the extended timestamp alone')
         if info.filename.endswith(('.exe', '.dll')):

@@ -14,7 +14,7 @@ import zipfile
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 CANONICAL = os.path.join(ROOT, 'cmake', 'canonical_zip.py')
 COMPARE = os.path.join(ROOT, 'tools', 'compare_packages.py')
-EPOCH = 1796686528  # 2026-12-07 23:35:28 UTC
+EPOCH = 1796686529  # 2026-12-07 23:35:29 UTC: MS-DOS times count seconds in twos
 
 
 def pe(time_stamp):
@@ -142,7 +142,7 @@ class ComparePackages(unittest.TestCase):
         result = self.compare()
         self.assertEqual(result.returncode, 1)
         self.assertIn('pkg/simulator/io.dll: local header, CRC-32', result.stdout)
-        self.assertIn('pkg/simulator/io.dll: contents differ first at byte 136 (0x88): 0xc0 against 0xc1, '
+        self.assertIn('pkg/simulator/io.dll: contents differ first at byte 136 (0x88): 0xc1 against 0xc2, '
                       'in the PE file header, TimeDateStamp', result.stdout)
 
     def test_a_byte_of_a_section_is_named(self):
