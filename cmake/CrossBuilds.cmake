@@ -20,6 +20,10 @@ if(QD_WINDOWS_BUILDS)
     # (build/package/qd7150-control-*-win32.zip); the x86_64 build is packaged
     # the same way (…-win64.zip), so that both are checked alike. CPack strips
     # the binaries it packs; the build keeps its symbols for the checks.
+    # Each Windows build takes SOURCE_DATE_EPOCH from the commit it builds
+    # (cmake/SourceDate.cmake), unless it was set in the environment when this
+    # build was configured: then that value, handed down.
+    set(source_date -DQD_SOURCE_DATE_EPOCH=$ENV{SOURCE_DATE_EPOCH})
     set(previous_package)
     foreach(name_arch win32:i686 win64:x86_64)
         string(REPLACE ":" ";" name_arch ${name_arch})
@@ -31,20 +35,24 @@ if(QD_WINDOWS_BUILDS)
             CMAKE_ARGS
                 -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-${arch}.cmake
                 -DCMAKE_BUILD_TYPE=Release
+                ${source_date}
             INSTALL_COMMAND ""
             BUILD_ALWAYS ON
             USES_TERMINAL_BUILD ON)
-        ExternalProject_Add(${name}-tests
-            SOURCE_DIR ${PROJECT_SOURCE_DIR}
-            BINARY_DIR ${CMAKE_BINARY_DIR}/${name}-tests
-            CMAKE_ARGS
-                -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-${arch}-tests.cmake
-                -DCMAKE_BUILD_TYPE=Release
-                -DQD_SHIPPED_DIR=${CMAKE_BINARY_DIR}/${name}
-            INSTALL_COMMAND ""
-            BUILD_ALWAYS ON
-            USES_TERMINAL_BUILD ON
-            DEPENDS ${name})
+        if(QD_TESTS)
+            ExternalProject_Add(${name}-tests
+                SOURCE_DIR ${PROJECT_SOURCE_DIR}
+                BINARY_DIR ${CMAKE_BINARY_DIR}/${name}-tests
+                CMAKE_ARGS
+                    -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-${arch}-tests.cmake
+                    -DCMAKE_BUILD_TYPE=Release
+                    -DQD_SHIPPED_DIR=${CMAKE_BINARY_DIR}/${name}
+                    ${source_date}
+                INSTALL_COMMAND ""
+                BUILD_ALWAYS ON
+                USES_TERMINAL_BUILD ON
+                DEPENDS ${name})
+        endif()
         # Both packages are made in one folder: one after the other.
         add_custom_target(windows-package-${name} ALL
             COMMAND ${CMAKE_CPACK_COMMAND} -G ZIP -B ${CMAKE_BINARY_DIR}/package
@@ -53,4 +61,11 @@ if(QD_WINDOWS_BUILDS)
             COMMENT "Packaging the ${name} build")
         set(previous_package windows-package-${name})
     endforeach()
+    # Their SHA-256 sums beside them, as sha256sum writes them.
+    set(packages qd7150-control-${PROJECT_VERSION}-win32.zip,qd7150-control-${PROJECT_VERSION}-win64.zip)
+    add_custom_target(windows-package-sums ALL
+        COMMAND ${CMAKE_COMMAND} -DDIR=${CMAKE_BINARY_DIR}/package -DFILES=${packages}
+            -P ${PROJECT_SOURCE_DIR}/cmake/Sha256Sums.cmake
+        DEPENDS ${previous_package}
+        COMMENT "Writing package/SHA256SUMS")
 endif()

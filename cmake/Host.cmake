@@ -1,3 +1,11 @@
+# QD_TESTS OFF builds only what we ship: both Windows builds and their
+# packages, none of the tests (tools/check-reproducible.sh builds so).
+option(QD_TESTS "Build the tests and benchmarks too" ON)
+if(NOT QD_TESTS)
+    include(cmake/CrossBuilds.cmake)
+    return()
+endif()
+
 enable_testing()
 
 add_library(qdcore STATIC ${QD_CORE_SOURCES} radio/platform_host.cpp)

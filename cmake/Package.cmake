@@ -17,4 +17,10 @@ set(CPACK_PACKAGE_NAME qd7150-control)
 set(CPACK_PACKAGE_VENDOR "QD-7150 developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Control panel for the QD-7150 transceiver")
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+# The same commit packs the same bytes: the binaries are stripped with this
+# build's SOURCE_DATE_EPOCH (cmake/SourceDate.cmake), and the ZIP is then
+# rewritten in canonical form, dated with it.
+set(CPACK_QD_SOURCE_DATE_EPOCH ${QD_SOURCE_DATE_EPOCH})
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/CPackProjectConfig.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/CPackCanonicalZip.cmake)
 include(CPack)

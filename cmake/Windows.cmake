@@ -7,6 +7,9 @@
 #     program and the simulator under test are the shipped build's files.
 enable_language(RC)
 
+# SOURCE_DATE_EPOCH for every step, the package's among them.
+include(cmake/SourceDate.cmake)
+
 add_library(qdcore STATIC ${QD_CORE_SOURCES} radio/platform_win.cpp)
 target_include_directories(qdcore PUBLIC ${PROJECT_SOURCE_DIR})
 qd_warnings(qdcore)

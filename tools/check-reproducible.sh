@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Rebuilds the packages of the commit checked out as someone else would, and
+# compares them with build/package/ byte for byte: a fresh clone of the commit
+# under another path, built later, with another umask, time zone and locale,
+# only what we ship (the two Windows builds and their packages, no tests).
+# The two ZIPs and SHA256SUMS must be identical (tools/compare_packages.py);
+# on a difference it names the file and its first differing byte and, in a
+# ZIP, the member and field, and exits 1. Run after the build (CI runs it after
+# tools/test.sh); it takes about one build of the shipped files.
+#   tools/check-reproducible.sh [--keep]     --keep: leave the rebuild's folder
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+keep=no
+[ "${1:-}" = --keep ] && keep=yes
+
+if [ ! -f build/package/SHA256SUMS ]; then
+    echo "check-reproducible: no build/package/SHA256SUMS: build first (bash tools/setup.sh)"
+    exit 1
+fi
+commit=$(git rev-parse HEAD)
+if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
+    echo "check-reproducible: the work tree has changes not committed; a clone builds commit $commit without them"
+    exit 1
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/qd7150-rebuild.XXXXXX")
+mkdir -p "$work/locale"
+src=$work/elsewhere/qd7150-source
+
+# Another umask, time zone and locale than ours.
+if [ "$(umask)" = 0077 ]; then other_umask=0022; else other_umask=0077; fi
+if [ "$(date +%z)" = +1345 ]; then other_tz=QST+09:30; else other_tz=QDT-13:45; fi
+current_locale=$(locale 2>/dev/null | sed -n 's/^LC_CTYPE="\{0,1\}\([^"]*\)"\{0,1\}$/\1/p')
+other_locale=
+locpath=
+for candidate in tr_TR sv_SE; do
+    [ "${current_locale%%.*}" = "$candidate" ] && continue
+    # Compiled into a folder of our own: the system's locales stay as they are.
+    # (localedef exits 1 on mere warnings: whether the locale loads decides.)
+    localedef -c -i "$candidate" -f UTF-8 "$work/locale/$candidate.UTF-8" >/dev/null 2>&1 || true
+    if [ "$(LOCPATH=$work/locale LC_ALL=$candidate.UTF-8 locale charmap 2>/dev/null)" = UTF-8 ]; then
+        other_locale=$candidate.UTF-8
+        locpath=$work/locale
+        break
+    fi
+done
+if [ -z "$other_locale" ]; then
+    other_locale=C.UTF-8
+    [ "$current_locale" = C.UTF-8 ] && other_locale=C
+fi
+
+echo "check-reproducible: rebuilding commit $commit in $src"
+echo "check-reproducible: umask $other_umask (ours $(umask)), TZ=$other_tz (ours ${TZ:-unset}, $(date +%z))," \
+     "LC_ALL=$other_locale (ours ${current_locale:-unset})"
+start=$(date +%s)
+if ! (
+    umask "$other_umask"
+    export TZ=$other_tz LC_ALL=$other_locale LANG=$other_locale
+    unset LANGUAGE
+    [ -z "$locpath" ] || export LOCPATH=$locpath
+    mkdir -p "$(dirname "$src")"
+    git clone --quiet --no-hardlinks --no-checkout "$root" "$src"
+    git -C "$src" checkout --quiet --detach "$commit"
+    cmake -S "$src" -B "$src/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQD_TESTS=OFF
+    cmake --build "$src/build" -j"$(nproc)"
+) > "$work/rebuild.log" 2>&1; then
+    tail -n 40 "$work/rebuild.log"
+    echo "check-reproducible: FAIL the rebuild failed; its log: $work/rebuild.log"
+    exit 1
+fi
+echo "check-reproducible: rebuilt in $(( $(date +%s) - start )) s; comparing build/package with the rebuild's"
+
+if python3 tools/compare_packages.py build/package "$src/build/package"; then
+    echo "check-reproducible: the packages of $commit are reproduced bit for bit"
+    if [ $keep = no ]; then rm -rf "$work"; fi
+else
+    echo "check-reproducible: FAIL the rebuild differs from build/package (is build/ built from $commit?);" \
+         "the rebuild stays in $work"
+    exit 1
+fi
