@@ -11,6 +11,7 @@ the tests that run the packed program.
 """
 import glob
 import os
+import re
 import shutil
 import sys
 import zipfile
@@ -35,7 +36,8 @@ if any(n.lower() == 'io.dll' for n in inside):
     failures.append('io.dll lies beside the program')
 # Machine 0x14c is i386, the build that can load a 32-bit port library; 0x8664
 # is x86_64. Every binary is stripped of its symbols, and the README says which
-# Windows the program runs on.
+# Windows the program runs on, what to check when io.dll cannot be loaded, and
+# that one copy runs at a time.
 expected_machine = {'win32': 0x14C, 'win64': 0x8664}[build]
 with zipfile.ZipFile(packages[0]) as z:
     for name in inside:
@@ -49,6 +51,9 @@ with zipfile.ZipFile(packages[0]) as z:
     readme = z.read(f'{top}/README.txt').decode('cp1252')
 if 'Windows XP' not in readme or 'Windows 11' not in readme:
     failures.append('README.txt does not say which Windows versions the program runs on')
+for heading in ('When io.dll cannot be loaded', 'One copy at a time'):
+    if not re.search(rf'^{re.escape(heading)}\r?\n-+\r?$', readme, re.M):
+        failures.append(f'README.txt has no section "{heading}"')
 if len(sys.argv) > 3:
     unpack = sys.argv[3]
     shutil.rmtree(unpack, ignore_errors=True)
