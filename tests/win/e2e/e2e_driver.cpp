@@ -104,9 +104,8 @@ std::vector<int> channelsOf(const std::vector<Load> &loads)
 // that we saw them) but never io.dll, and ended with 0.
 void expectLeftThePortAlone(outside::WatchedCopy &copy)
 {
-    ASSERT_TRUE(copy.ended(patienceMs)) << "the second copy did not end";
+    ASSERT_TRUE(copy.ended(patienceMs)) << "the copy did not end";
     EXPECT_EQ(copy.exitCode(), 0u);
-    EXPECT_FALSE(copy.libraries.empty()) << "no library load was seen at all";
     EXPECT_EQ(std::count(copy.libraries.begin(), copy.libraries.end(), "?"), 0) << "unnamed library loads";
     EXPECT_TRUE(copy.loaded("user32.dll")) << "the library loads were not all seen";
     EXPECT_FALSE(copy.loaded("io.dll")) << "the second copy loaded the port library";
