@@ -248,6 +248,14 @@ LRESULT CALLBACK pttProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         return r;
     }
     case WM_CAPTURECHANGED:
+        // Pressed again while it still holds the capture (a press whose
+        // release went with the focus): Wine tells the button that it takes
+        // the capture it already has. It keeps it, so the PTT stays held.
+        if (reinterpret_cast<HWND>(lp) == wnd)
+            break;
+        if (pttHeld)
+            setKeyed(false);
+        break;
     case WM_KILLFOCUS:
         if (pttHeld)
             setKeyed(false);
