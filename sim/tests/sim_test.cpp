@@ -35,6 +35,22 @@ T entry(HMODULE m, const char *name)
     return reinterpret_cast<T>(reinterpret_cast<void *>(GetProcAddress(m, name)));
 }
 
+// CreateProcessA, but started again when Wine fails to create the process
+// with ERROR_INTERNAL_ERROR, as it now and then does on a busy machine (seen
+// with the x86_64 build, the process never started): that is Wine's failure,
+// not the tool's. Any other failure stands.
+BOOL startProcess(std::string &cmd, BOOL inherit, STARTUPINFOA *si, PROCESS_INFORMATION *pi)
+{
+    for (int attempt = 0;; ++attempt) {
+        if (CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, inherit, 0, nullptr, nullptr, si, pi))
+            return TRUE;
+        if (GetLastError() != ERROR_INTERNAL_ERROR || attempt == 2)
+            return FALSE;
+        fprintf(stderr, "starting %s failed with ERROR_INTERNAL_ERROR; starting it again\n", cmd.c_str());
+        Sleep(100);
+    }
+}
+
 // Runs a program of our folder with `args`, waits for it, returns its exit
 // code (or -1) and its standard output.
 int runTool(const std::string &exe, const std::string &args, std::string *out = nullptr,
@@ -42,8 +58,10 @@ int runTool(const std::string &exe, const std::string &args, std::string *out = 
 {
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
     HANDLE readEnd, writeEnd;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0))
+    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) {
+        ADD_FAILURE() << "CreatePipe failed: error " << GetLastError();
         return -1;
+    }
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
@@ -53,10 +71,11 @@ int runTool(const std::string &exe, const std::string &args, std::string *out = 
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     std::string cmd = "\"" + ownFolder() + exe + "\" " + args;
     PROCESS_INFORMATION pi;
-    BOOL ok = CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
-                             &pi);
+    BOOL ok = startProcess(cmd, TRUE, &si, &pi);
+    DWORD error = GetLastError();
     CloseHandle(writeEnd);
     if (!ok) {
+        ADD_FAILURE() << "cannot start " << cmd << ": error " << error;
         CloseHandle(readEnd);
         return -1;
     }
@@ -67,8 +86,11 @@ int runTool(const std::string &exe, const std::string &args, std::string *out = 
         text.append(buf, got);
     CloseHandle(readEnd);
     DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(pi.hProcess, waitMs) == WAIT_OBJECT_0)
+    DWORD waited = WaitForSingleObject(pi.hProcess, waitMs);
+    if (waited == WAIT_OBJECT_0)
         GetExitCodeProcess(pi.hProcess, &code);
+    else
+        ADD_FAILURE() << cmd << " did not end: wait result " << waited;
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     if (out)
@@ -82,8 +104,10 @@ HANDLE startTool(const std::string &exe, const std::string &args)
     si.cb = sizeof si;
     std::string cmd = "\"" + ownFolder() + exe + "\" " + args;
     PROCESS_INFORMATION pi;
-    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!startProcess(cmd, FALSE, &si, &pi)) {
+        ADD_FAILURE() << "cannot start " << cmd << ": error " << GetLastError();
         return nullptr;
+    }
     CloseHandle(pi.hThread);
     return pi.hProcess;
 }
