@@ -2,7 +2,15 @@
 # the top, the simulated transceiver in a folder of its own. The simulator's
 # io.dll never lies beside the program, where it would shadow a real port library.
 install(TARGETS qd7150 RUNTIME DESTINATION .)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/README-windows.txt DESTINATION . RENAME README.txt)
+# The README as Notepad reads it on every Windows from XP on: CR LF, Windows-1252.
+set(QD_README ${CMAKE_BINARY_DIR}/README.txt)
+add_custom_command(OUTPUT ${QD_README}
+    COMMAND python3 ${PROJECT_SOURCE_DIR}/cmake/windows_text.py ${PROJECT_SOURCE_DIR}/docs/README-windows.txt
+        ${QD_README}
+    DEPENDS ${PROJECT_SOURCE_DIR}/cmake/windows_text.py ${PROJECT_SOURCE_DIR}/docs/README-windows.txt
+    COMMENT "Writing README.txt for Windows")
+add_custom_target(qd_readme ALL DEPENDS ${QD_README})
+install(FILES ${QD_README} DESTINATION .)
 install(TARGETS qdsim_io qd7150-sim simctl RUNTIME DESTINATION simulator LIBRARY DESTINATION simulator)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)

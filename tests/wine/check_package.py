@@ -48,7 +48,16 @@ with zipfile.ZipFile(packages[0]) as z:
             failures.append(f'{name} is not a {build} binary (machine {pe.machine:#x}, expected {expected_machine:#x})')
         if pe.symbols:
             failures.append(f'{name} is not stripped ({pe.symbols} symbols)')
-    readme = z.read(f'{top}/README.txt').decode('cp1252')
+    raw = z.read(f'{top}/README.txt')
+# Notepad on XP and 7 reads Windows-1252 and shows text without CR LF as one line.
+try:
+    readme = raw.decode('utf-8')
+    if any(b >= 0x80 for b in raw):
+        failures.append('README.txt is UTF-8, not Windows-1252: older Notepads show its « and » as two characters')
+except UnicodeDecodeError:
+    readme = raw.decode('cp1252')
+if raw.count(b'\n') != raw.count(b'\r\n'):
+    failures.append('README.txt has lines not ended by CR LF')
 if 'Windows XP' not in readme or 'Windows 11' not in readme:
     failures.append('README.txt does not say which Windows versions the program runs on')
 for heading in ('When io.dll cannot be loaded', 'One copy at a time'):
