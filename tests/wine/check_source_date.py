@@ -27,15 +27,9 @@ print(f'{build}: SOURCE_DATE_EPOCH {epoch} ({time.strftime("%Y-%m-%d %H:%M:%S", 
 failures = []
 
 
-def time_stamp(data):
-    pe = struct.unpack_from('<I', data, 0x3C)[0]
-    PeFile('', data)  # a PE file, or ValueError
-    return struct.unpack_from('<I', data, pe + 8)[0]
-
-
 for name in ('ui/qd7150.exe', 'sim/io.dll', 'sim/qd7150-sim.exe', 'sim/simctl.exe'):
     with open(os.path.join(build_dir, name), 'rb') as f:
-        stamp = time_stamp(f.read())
+        stamp = PeFile(name, f.read()).time_stamp
     if stamp != epoch:
         failures.append(f'{name} as linked: PE time stamp {stamp}, expected {epoch}')
 
@@ -50,7 +44,7 @@ with zipfile.ZipFile(zip_path) as z:
         if info.extra != struct.pack('<HHBI', 0x5455, 5, 1, epoch):
             failures.append(f'{info.filename}: extra field {info.extra.hex()}, expected the extended timestamp alone')
         if info.filename.endswith(('.exe', '.dll')):
-            stamp = time_stamp(z.read(info))
+            stamp = PeFile(info.filename, z.read(info)).time_stamp
             if stamp != epoch:
                 failures.append(f'{info.filename} as packed: PE time stamp {stamp}, expected {epoch}')
 

@@ -1,5 +1,5 @@
-"""Reads what the checks need from a Windows PE file: the machine, the COFF
-symbol table (none once stripped), the operating-system and subsystem versions
+"""Reads what the checks need from a Windows PE file: the machine, the time
+stamp, the COFF symbol table (none once stripped), the operating-system and subsystem versions
 of the optional header, and the import table (DLL and function names, or
 ordinals)."""
 import struct
@@ -17,7 +17,7 @@ class PeFile:
         pe = struct.unpack_from('<I', d, 0x3C)[0]
         if d[pe:pe + 4] != b'PE\0\0':
             raise ValueError(f'{path}: not a PE file')
-        (self.machine, sections, _, self.symbol_table, self.symbols, opt_size,
+        (self.machine, sections, self.time_stamp, self.symbol_table, self.symbols, opt_size,
          _) = struct.unpack_from('<HHIIIHH', d, pe + 4)
         opt = pe + 24
         magic = struct.unpack_from('<H', d, opt)[0]

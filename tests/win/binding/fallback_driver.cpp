@@ -19,14 +19,6 @@ constexpr DWORD patienceMs = 20000;  // a noisy machine under Wine
 
 std::string folder;
 
-std::string lower(std::string s)
-{
-    for (char &c : s) {
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    }
-    return s;
-}
-
 // The file `path` as the loader names it once opened (the system folder of a
 // 32-bit program on 64-bit Windows is another folder underneath).
 std::string finalPath(const std::string &path)
@@ -37,7 +29,7 @@ std::string finalPath(const std::string &path)
         GetFinalPathNameByHandleA(file, name, sizeof name, 0);
         CloseHandle(file);
     }
-    return lower(name);
+    return outside::lowerCase(name);
 }
 
 struct Outcome {
@@ -82,10 +74,8 @@ Outcome run(const std::string &programFolder, const char *pathFolder, const std:
         EXPECT_TRUE(copy.loaded("user32.dll")) << "the library loads were not all seen";
         for (const std::string &l : copy.libraries) {
             EXPECT_NE(l, "?") << "a library load could not be named";
-            if (l.size() >= 7 && l.compare(l.size() - 7, 7, "\\io.dll") == 0) {
-                o.library = l;
-            }
         }
+        o.library = copy.library("io.dll");
     }
     return o;
 }

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -94,6 +93,15 @@ inline std::string windowText(HWND window)
     return text;
 }
 
+// `s` with its ASCII capitals made small, as Windows compares file names.
+inline std::string lowerCase(std::string s)
+{
+    for (char &c : s) {
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    }
+    return s;
+}
+
 // A copy of the program run under our debugging, so that every library it
 // loads is seen, however briefly it runs. The debugging loop runs on a thread
 // of its own, the one that started the copy, while the test looks at windows.
@@ -155,13 +163,19 @@ public:
     // could not be named. Read it once the copy has ended.
     std::vector<std::string> libraries;
 
-    bool loaded(const char *name) const
+    // The path of the library file `name` (lower case) it loaded, or empty.
+    std::string library(const char *name) const
     {
         std::string end = std::string("\\") + name;
-        return std::any_of(libraries.begin(), libraries.end(), [&](const std::string &l) {
-            return l.size() >= end.size() && l.compare(l.size() - end.size(), end.size(), end) == 0;
-        });
+        for (const std::string &l : libraries) {
+            if (l.size() >= end.size() && l.compare(l.size() - end.size(), end.size(), end) == 0) {
+                return l;
+            }
+        }
+        return "";
     }
+
+    bool loaded(const char *name) const { return !library(name).empty(); }
 
 private:
     PROCESS_INFORMATION info = {};
@@ -206,10 +220,7 @@ private:
                 if (event.u.LoadDll.hFile) {
                     CloseHandle(event.u.LoadDll.hFile);
                 }
-                std::string lower = name;
-                std::transform(lower.begin(), lower.end(), lower.begin(),
-                               [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
-                libraries.push_back(lower);
+                libraries.push_back(lowerCase(name));
             }
             DWORD status = DBG_CONTINUE;
             if (event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT &&

@@ -215,6 +215,15 @@ protected:
 
     // --- the operator's side -------------------------------------------------
 
+    // Closes the panel and waits for the main window it shows.
+    void closePanel(HWND *main)
+    {
+        PostMessageA(panel, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(waitFor([&] { return (*main = findWindow("RootClass", "QD7150-Control")) != nullptr; },
+                            patienceMs))
+            << "the main window was not shown";
+    }
+
     void click(int id)
     {
         HWND button = GetDlgItem(panel, id);
@@ -644,9 +653,7 @@ TEST_F(Radio, WithoutAPanelNothingIsLoaded)
 
     HWND main = findWindow("RootClass", "QD7150-Control");
     EXPECT_EQ(main, nullptr) << "the main window is visible while the panel is open";
-    PostMessageA(panel, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(waitFor([&] { return (main = findWindow("RootClass", "QD7150-Control")) != nullptr; }, patienceMs))
-        << "the main window was not shown";
+    ASSERT_NO_FATAL_FAILURE(closePanel(&main));
     EXPECT_FALSE(IsWindow(panel));
 
     for (int opening = 0; opening < 2; ++opening) {
@@ -713,9 +720,8 @@ TEST_F(Radio, ASecondCopyLeavesTheTransceiverToTheFirst)
 
     // With the panel closed and the main window minimised, the main window
     // comes back.
-    PostMessageA(panel, WM_CLOSE, 0, 0);
     HWND main = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (main = findWindow("RootClass", "QD7150-Control")) != nullptr; }, patienceMs));
+    ASSERT_NO_FATAL_FAILURE(closePanel(&main));
     ShowWindowAsync(main, SW_MINIMIZE);
     ASSERT_TRUE(waitFor([&] { return IsIconic(main) != FALSE; }, patienceMs)) << "the main window did not minimise";
     ForegroundWindow other;
@@ -733,9 +739,8 @@ TEST_F(Radio, ASecondCopyLeavesTheTransceiverToTheFirst)
 TEST_F(Radio, ANewCopyStartsOnceTheFirstHasEndedOrBeenKilled)
 {
     ASSERT_NO_FATAL_FAILURE(waitForTicks(5));
-    PostMessageA(panel, WM_CLOSE, 0, 0);
     HWND main = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (main = findWindow("RootClass", "QD7150-Control")) != nullptr; }, patienceMs));
+    ASSERT_NO_FATAL_FAILURE(closePanel(&main));
     PostMessageA(main, WM_COMMAND, IDM_EXIT, 0);
     ASSERT_EQ(WaitForSingleObject(process.hProcess, patienceMs), static_cast<DWORD>(WAIT_OBJECT_0));
 
