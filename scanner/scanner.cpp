@@ -5,15 +5,43 @@
 #include "radio/channel_plan.h"
 #include "radio/port_protocol.h"
 #include "radio/radio_state.h"
+#include "res/resource.h"
 #include "scanner/channel_memory.h"
 
 void onTimerTick(PanelWindow window)
 {
-    if (radioState.scanState == ScanOff) {
-        retune(radioState.channel, window);
+    RadioState &rs = radioState;
+    if (rs.scanState == ScanOff) {
+        retune(rs.channel, window);
+    } else if (transmitKeyed()) {
+        stopScanForTransmit(window);
     } else {
         scanTick(window);
     }
+}
+
+void stopScan(PanelWindow window)
+{
+    RadioState &rs = radioState;
+    rs.scanState = ScanOff;
+    // Back on the channel's own working: duplex on a repeater output, reverse
+    // duplex on its input, simplex elsewhere.
+    rs.duplexMode = channelDuplexMode(rs.channel);
+    int button = rs.duplexMode == 2 ? IDC_SIMPLEX : rs.duplexMode == 1 ? IDC_DUPLEX : IDC_REV_DUP;
+    checkRadioButton(window, IDC_DUPLEX, IDC_SIMPLEX, button);
+    setControlText(window, scannerDisplayId, "Mode: Off");
+}
+
+void stopScanForTransmit(PanelWindow window)
+{
+    // The operator keyed to answer on the channel the scan stands on: the scan
+    // stops there and the transmitter goes to that channel's transmit channel in
+    // this tick. Nothing steps, jumps or samples the watch channel while keyed.
+    stopScan(window);
+    retune(radioState.channel, nullptr);
+    // Written after retune has seen the line keyed: the display names the
+    // transmit frequency in the transmit colour.
+    showFrequencies(window, radioState.channel);
 }
 
 void scanTick(PanelWindow window)

@@ -18,7 +18,15 @@ constexpr int haltHold = 500;  // 5.01 s on a busy channel under the halt rule
 
 constexpr int scannerDisplayId = 2101;
 
+// One tick of the panel's 10 ms timer. Scanner off: follow the transmitter.
+// Scanning: sample the transmit line first; keyed stops the scan
+// (stopScanForTransmit), otherwise one scanner tick.
 void onTimerTick(PanelWindow window);
+// The scanner's stop, as the Scan button makes it: scanState Off, the channel's
+// own working marked, the scanner display "Mode: Off".
+void stopScan(PanelWindow window);
+// The scan stopped by keying, and the transmit channel loaded at once.
+void stopScanForTransmit(PanelWindow window);
 void scanTick(PanelWindow window);
 int checkWatchChannel(int w);
 void advanceScan();

@@ -81,11 +81,7 @@ void cycleScanState(PanelWindow window)
         rs.scanState = ScanJump;
         setControlText(window, IDC_SCANNER_DISPLAY, "Mode: Skip");
     } else {
-        rs.scanState = ScanOff;
-        // Back on the channel's natural duplex mode.
-        rs.duplexMode = channelDuplexMode(rs.channel);
-        markDuplex(window, rs.duplexMode == 2 ? IDC_SIMPLEX : rs.duplexMode == 1 ? IDC_DUPLEX : IDC_REV_DUP);
-        setControlText(window, IDC_SCANNER_DISPLAY, "Mode: Off");
+        stopScan(window);
     }
     showFrequencies(window, rs.channel);
 }

@@ -10,7 +10,9 @@
 #include "radio/radio_state.h"
 #include "scanner/channel_memory.h"
 #include "scanner/scanner.h"
+#include "res/resource.h"
 #include "tests/core/port_double.h"
+#include "ui/panel_commands.h"
 
 namespace {
 
@@ -136,7 +138,7 @@ TEST_F(Scan, CountingTicksTouchNothingAndADecisionWritesBothTexts)
         EXPECT_EQ(radioState.dwellCount, i) << "tick " << tick;
     }
     EXPECT_TRUE(port.events.empty());
-    EXPECT_EQ(port.reads, 0);
+    EXPECT_EQ(port.reads, 5) << "one sample of the transmit line a tick";
     EXPECT_TRUE(port.textOrder.empty());
     run(1);
     EXPECT_EQ(port.textOrder, (std::vector<int>{2101, 2112}));
@@ -316,6 +318,76 @@ TEST_F(Scan, EveryBusyJumpChannelGetsItsOwnHold)
          {{385, ModeJump}, {386, ModeJump}}, {{385, 0, 50}, {386, 0, forever}}, 220,
          {{6, 385}, {113, 386}, {220, 387}}},
     });
+}
+
+// Keying while the scanner runs: the scan stops where it stands, and while the
+// line is keyed only the transmit channel of that channel's working is loaded.
+TEST_F(Scan, KeyingStopsTheScanAndTransmitsOnTheChannelItStoodOn)
+{
+    constexpr int keyedTicks = 600;  // longer than a halt hold
+    constexpr int afterTicks = 600;
+    const struct {
+        const char *name;
+        int state, start, watch;
+        std::vector<Signal> signals;
+        int keyAt;       // the first keyed tick
+        bool scanPress;  // Scan pressed after the stop, while still keyed
+        int stood, duplexMode;  // the channel the scan stood on, and its working
+        int rx, tx;             // its receive and transmit channels
+    } cases[] = {
+        {"during a dwell, on a repeater output", ScanHalt, 437, 0, {}, 9, false, 438, 1, 438, 390},
+        {"on the deciding tick", ScanHalt, 437, 0, {}, 12, false, 438, 1, 438, 390},
+        {"halted on a busy repeater output", ScanHalt, 437, 0, {{440, 0, forever}}, 100, false,
+         440, 1, 440, 392},
+        {"held on a busy channel under Jump", ScanJump, 437, 0, {{440, 0, forever}}, 100, false,
+         440, 1, 440, 392},
+        {"halted on a busy repeater input: reverse duplex", ScanHalt, 388, 0, {{390, 0, forever}},
+         300, false, 390, 3, 342, 390},
+        {"halted on a busy simplex channel", ScanHalt, 410, 0, {{412, 0, forever}}, 40, false, 412,
+         2, 412, 412},
+        {"a quiet watch channel set, keyed on the deciding tick", ScanHalt, 437, 460, {}, 12, false,
+         438, 1, 438, 390},
+        {"Scan pressed again while keyed", ScanHalt, 437, 0, {{440, 0, forever}}, 100, true, 440,
+         1, 440, 392},
+    };
+    for (const auto &c : cases) {
+        tick = 0;
+        loads.clear();
+        start(c.start, c.state);
+        radioState.watchChannel = c.watch;
+        signals = c.signals;
+        run(c.keyAt - 1);
+        ASSERT_NE(radioState.scanState, ScanOff) << c.name;
+
+        port.status = keyedMask;
+        size_t firstKeyed = loads.size();
+        run(1);
+        EXPECT_EQ(radioState.scanState, ScanOff) << c.name;
+        EXPECT_EQ(radioState.duplexMode, c.duplexMode) << c.name;
+        EXPECT_EQ(port.texts[2101], "Mode: Off") << c.name;
+        EXPECT_EQ(radioState.txActive, 1) << c.name << ": the display in the transmit colour";
+        ASSERT_GT(loads.size(), firstKeyed) << c.name << ": nothing loaded in the keyed tick";
+        EXPECT_EQ(loads[firstKeyed].tick, c.keyAt) << c.name;
+        if (c.scanPress) {
+            onPanelCommand(panel, IDC_SCAN);
+        }
+        run(keyedTicks - 1);
+        EXPECT_EQ(radioState.scanState, ScanOff) << c.name;
+        for (size_t i = firstKeyed; i < loads.size(); ++i) {
+            EXPECT_EQ(loads[i].channel, c.tx) << c.name << ", " << ::testing::PrintToString(loads[i]);
+        }
+
+        port.status = 0;
+        size_t firstReleased = loads.size();
+        run(afterTicks);
+        ASSERT_GT(loads.size(), firstReleased) << c.name;
+        EXPECT_EQ(loads[firstReleased].tick, c.keyAt + keyedTicks) << c.name;
+        for (size_t i = firstReleased; i < loads.size(); ++i) {
+            EXPECT_EQ(loads[i].channel, c.rx) << c.name << ", " << ::testing::PrintToString(loads[i]);
+        }
+        EXPECT_EQ(radioState.channel, c.stood) << c.name;
+        EXPECT_EQ(radioState.scanState, ScanOff) << c.name;
+    }
 }
 
 TEST_F(Scan, StatusText)

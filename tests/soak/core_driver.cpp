@@ -117,6 +117,7 @@ struct Recorder {
     std::vector<std::string> scannerTexts;
     int loneWaits = 0;
     bool inScanCommand = false;
+    bool inScanningTick = false;
     std::string fault;
 
     // Last text per display and the radio buttons marked.
@@ -139,6 +140,7 @@ struct Recorder {
         scannerTexts.clear();
         loneWaits = 0;
         inScanCommand = false;
+        inScanningTick = false;
         fault.clear();
     }
 };
@@ -238,7 +240,9 @@ void recordText(PanelWindow window, int id, const char *text)
             rec.fail(format("scanner text of %zu characters", s.size()));
         }
         if (s == "mode: Halt" || s == "Mode: Skip" || s == "Mode: Off") {
-            if (!rec.inScanCommand) {
+            // The Scan button announces; a scanning tick stopped by keying says "Mode: Off".
+            bool keyedStop = rec.inScanningTick && s == "Mode: Off" && rs.scanState == 1;
+            if (!rec.inScanCommand && !keyedStop) {
                 rec.fail("scanner announcement \"" + s + "\" outside the Scan button");
             }
         } else if (s != scannerText(rs)) {
@@ -296,6 +300,7 @@ struct Model {
     bool inBound;
     size_t cursor = 0;
     bool deciding = false;
+    bool stoppedByKeying = false;
     bool txChanged = false;
 
     Model(const RadioState &state, const int32_t *memory, int lastLoaded, const std::vector<uint32_t> &r, bool in)
@@ -437,9 +442,18 @@ struct Model {
     {
         if (rs.scanState == 1) {
             retune(rs.channel);
-        } else {
-            scanTick();
+            return;
         }
+        // Scanning: the transmit line first. Keyed stops the scan where it
+        // stands, on the channel's own working, and loads its transmit channel.
+        if (sample() & 0x80) {
+            stoppedByKeying = true;
+            rs.scanState = 1;
+            rs.duplexMode = duplexClass(rs.channel);
+            retune(rs.channel);
+            return;
+        }
+        scanTick();
     }
 
     void reset()
@@ -748,7 +762,10 @@ std::string run(const Step &step)
     std::memcpy(memory, channelFlags, sizeof memory);
 
     switch (step.kind) {
-    case Kind::Tick: onTimerTick(rec.window); break;
+    case Kind::Tick:
+        rec.inScanningTick = rs.scanState != 1;
+        onTimerTick(rec.window);
+        break;
     case Kind::Reopen: initialisePanel(rec.window); break;
     default:
         rec.inScanCommand = id == IDC_SCAN;
@@ -781,13 +798,21 @@ std::string run(const Step &step)
             expectTexts(m.txChanged ? std::vector<int>{IDC_FREQUENCY_DISPLAY, IDC_SCANNER_DISPLAY}
                                     : std::vector<int>{});
             checkFollowing();
+        } else if (m.stoppedByKeying) {
+            expectTexts({IDC_SCANNER_DISPLAY, IDC_FREQUENCY_DISPLAY});
+            if (rec.scannerTexts.empty() || rec.scannerTexts.back() != "Mode: Off") {
+                rec.fail("keying stopped the scan without \"Mode: Off\"");
+            }
+            checkFollowing();
         } else if (m.deciding) {
             expectTexts({IDC_SCANNER_DISPLAY, IDC_FREQUENCY_DISPLAY});
         } else {
-            // A counting tick touches neither the port nor the displays.
+            // A counting tick samples the transmit line once and touches
+            // nothing else: no load, no display.
             expectTexts({});
-            if (!rec.reads.empty() || !rec.loads.empty()) {
-                rec.fail("a counting tick used the port");
+            if (rec.reads.size() != (rec.inBound ? 1u : 0u) || !rec.loads.empty()) {
+                rec.fail(format("a counting tick read the port %zu times and loaded %zu channels",
+                                rec.reads.size(), rec.loads.size()));
             }
         }
     } else if (step.kind == Kind::Command && id == IDC_SCAN) {
