@@ -7,6 +7,7 @@ foreach(scenario
         HaltScanStopsOnABusyChannelAndGoesOnWhenItIsFree
         JumpScanHoldsEachBusyChannelBriefly
         BusyWatchChannelOutsideTheRangeIsReached
+        KeyingStopsTheScanOnTheChannelItHaltedOn
         WithoutAPanelNothingIsLoaded
         ASecondCopyLeavesTheTransceiverToTheFirst
         ANewCopyStartsOnceTheFirstHasEndedOrBeenKilled)

@@ -644,6 +644,64 @@ TEST_F(Radio, BusyWatchChannelOutsideTheRangeIsReached)
     EXPECT_LE(hold, 15000.0) << describe(v, at);
 }
 
+// Halted on a busy repeater output, the operator keys to answer: the scan
+// stops there, the transmitter goes to the repeater's input within a tick and
+// stays there for longer than the hold would have lasted; released, the
+// transceiver listens on the output again and the scan does not go on.
+TEST_F(Radio, KeyingStopsTheScanOnTheChannelItHaltedOn)
+{
+    bringPanelIntoView();
+    carrier(440, true);  // 145.700 MHz, a repeater output
+    int64_t at = now();
+    click(IDC_SCAN);
+    LONG64 from = mark();
+    std::vector<Load> v = waitForLoads(
+        from, [](const std::vector<Load> &l) { return !l.empty() && l.back().channel == 440; }, patienceMs);
+    ASSERT_EQ(channelsOf(v), (std::vector<int>{433, 434, 435, 436, 437, 438, 439, 440})) << describe(v, at);
+    Sleep(300);  // halted
+    EXPECT_EQ(loads(from).size(), v.size()) << "not halted; " << describe(loads(from), at);
+
+    from = mark();
+    at = now();
+    key(true);
+    v = waitForLoads(
+        from, [&](const std::vector<Load> &l) { return !l.empty() && ms(at, l.back().time) >= 6000; },
+        patienceMs);
+    ASSERT_FALSE(v.empty()) << "nothing loaded while keyed";
+    for (const Load &l : v) {
+        ASSERT_EQ(l.channel, 392) << "keyed: only 145.100 MHz; " << describe(v, at);
+    }
+    EXPECT_LT(ms(at, v.front().time), 100.0) << describe(v, at);
+    std::printf("keyed: 392 loaded %.1f ms later, %u loads in 6 s\n", ms(at, v.front().time),
+                static_cast<unsigned>(v.size()));
+    EXPECT_EQ(text(IDC_SCANNER_DISPLAY), "Mode: Off");
+    EXPECT_EQ(markedDuplexButton(), IDC_DUPLEX);
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.700\n\nTX 145.100");
+    COLORREF c = waitForColour(transmitColour);
+    EXPECT_TRUE(sameColour(c, transmitColour)) << "keyed, the frequency display shows " << colourName(c);
+
+    from = mark();
+    at = now();
+    key(false);
+    v = waitForLoads(
+        from, [&](const std::vector<Load> &l) { return !l.empty() && ms(at, l.back().time) >= 2000; },
+        patienceMs);
+    size_t k = 0;
+    while (k < v.size() && v[k].channel == 392) {
+        ++k;  // a load under way as the line went
+    }
+    ASSERT_LT(k, v.size()) << "440 was never loaded again; " << describe(v, at);
+    EXPECT_LE(k, 2u) << describe(v, at);
+    EXPECT_LT(ms(at, v[k].time), 100.0) << describe(v, at);
+    for (size_t j = k; j < v.size(); ++j) {
+        ASSERT_EQ(v[j].channel, 440) << "released: 145.700 MHz and no scan step; " << describe(v, at);
+    }
+    std::string status = text(IDC_SCANNER_DISPLAY);
+    EXPECT_EQ(status.substr(0, 10), " Mode: Off") << status;
+    c = waitForColour(receiveColour);
+    EXPECT_TRUE(sameColour(c, receiveColour)) << "released, the frequency display shows " << colourName(c);
+}
+
 // Closing the panel stops the loads and shows the main window; "VFO" opens a
 // fresh panel that loads the home channel first; "Avsluta" ends the program.
 TEST_F(Radio, WithoutAPanelNothingIsLoaded)
