@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Rebuilds the packages of the commit checked out as someone else would, and
 # compares them with build/package/ byte for byte: a fresh clone of the commit
-# under another path, built later, with another umask, time zone and locale,
-# only what we ship (the two Windows builds and their packages, no tests).
-# The two ZIPs and SHA256SUMS must be identical (tools/compare_packages.py);
+# under another path, checked out as Git for Windows does by default
+# (core.autocrlf=true: CR LF line ends, unless .gitattributes says otherwise)
+# with every file and folder mode 0777 (as a Windows drive shows them under
+# WSL), built later, with another umask, time zone and locale, only what we
+# ship (the Windows builds and the package, no tests).
+# The ZIP and SHA256SUMS must be identical (tools/compare_packages.py);
 # on a difference it names the file and its first differing byte and, in a
 # ZIP, the member and field, and exits 1. Run after the build (CI runs it after
 # tools/test.sh); it takes about one build of the shipped files.
@@ -51,7 +54,8 @@ if [ -z "$other_locale" ]; then
 fi
 
 echo "check-reproducible: rebuilding commit $commit in $src"
-echo "check-reproducible: umask $other_umask (ours $(umask)), TZ=$other_tz (ours ${TZ:-unset}, $(date +%z))," \
+echo "check-reproducible: a clone made with core.autocrlf=true, every file and folder chmod 0777," \
+     "umask $other_umask (ours $(umask)), TZ=$other_tz (ours ${TZ:-unset}, $(date +%z))," \
      "LC_ALL=$other_locale (ours ${current_locale:-unset})"
 start=$(date +%s)
 if ! (
@@ -60,19 +64,35 @@ if ! (
     unset LANGUAGE
     [ -z "$locpath" ] || export LOCPATH=$locpath
     mkdir -p "$(dirname "$src")"
-    git clone --quiet --no-hardlinks --no-checkout "$root" "$src"
+    git clone --quiet --no-hardlinks --no-checkout -c core.autocrlf=true "$root" "$src"
     git -C "$src" checkout --quiet --detach "$commit"
+    # git now sees every file as changed (core.fileMode): the build asks git
+    # for nothing but the commit's time.
+    chmod -R 0777 "$src"
+    files=$(git -C "$src" ls-files | wc -l)
+    crlf=$(cd "$src" && git ls-files -z | xargs -0 grep -lIs $'\r$' | wc -l || true)
+    echo "check-reproducible: $crlf of $files files checked out with CR LF line ends" >&3
     cmake -S "$src" -B "$src/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQD_TESTS=OFF
     cmake --build "$src/build" -j"$(nproc)"
-) > "$work/rebuild.log" 2>&1; then
+) 3>&1 > "$work/rebuild.log" 2>&1; then
     tail -n 40 "$work/rebuild.log"
     echo "check-reproducible: FAIL the rebuild failed; its log: $work/rebuild.log"
     exit 1
 fi
 echo "check-reproducible: rebuilt in $(( $(date +%s) - start )) s; comparing build/package with the rebuild's"
+# The changed files and modes leave the builds' SOURCE_DATE_EPOCH the commit's time.
+dates=$(grep -o 'SOURCE_DATE_EPOCH [0-9]* ([^)]*)' "$work/rebuild.log" | sort -u)
+echo "check-reproducible: the rebuild took ${dates:-no SOURCE_DATE_EPOCH}"
+if [ -z "${SOURCE_DATE_EPOCH:-}" ] &&
+   [ "$dates" != "SOURCE_DATE_EPOCH $(git log -1 --format=%ct "$commit") (the time of the commit checked out)" ]; then
+    echo "check-reproducible: FAIL the rebuild did not take the time of commit $commit" \
+         "($(git log -1 --format=%ct "$commit")) as SOURCE_DATE_EPOCH; its log: $work/rebuild.log"
+    exit 1
+fi
 
+packages=$(cut -d' ' -f3- build/package/SHA256SUMS | paste -sd' ')
 if python3 tools/compare_packages.py build/package "$src/build/package"; then
-    echo "check-reproducible: the packages of $commit are reproduced bit for bit"
+    echo "check-reproducible: $packages and SHA256SUMS of $commit are reproduced bit for bit"
     if [ $keep = no ]; then rm -rf "$work"; fi
 else
     echo "check-reproducible: FAIL the rebuild differs from build/package (is build/ built from $commit?);" \
