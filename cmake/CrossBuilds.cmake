@@ -24,6 +24,13 @@ if(QD_WINDOWS_BUILDS)
     # (cmake/SourceDate.cmake), unless it was set in the environment when this
     # build was configured: then that value, handed down.
     set(source_date -DQD_SOURCE_DATE_EPOCH=$ENV{SOURCE_DATE_EPOCH})
+    # They find it when they are configured, in the middle of the build; a
+    # clone that git refuses stops this configuration already.
+    function(qd_check_source_date)
+        set(QD_SOURCE_DATE_CHECK_ONLY ON)
+        include(${PROJECT_SOURCE_DIR}/cmake/SourceDate.cmake)
+    endfunction()
+    qd_check_source_date()
     set(previous_package)
     foreach(name_arch win32:i686 win64:x86_64)
         string(REPLACE ":" ";" name_arch ${name_arch})

@@ -9,3 +9,8 @@ foreach(build ${QD_BUILDS})
         ${CMAKE_BINARY_DIR}/package ${build} ${QD_${upper}_DIR})
 endforeach()
 add_test(NAME build.package.reproducible-tools COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/test_reproducible.py)
+# A clone that git refuses (another user's, configured as root) stops
+# configuration with git's message, and does not build with a date of its own.
+add_test(NAME build.source-date.git-refused COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/test_source_date_git.sh
+    ${PROJECT_SOURCE_DIR} ${CMAKE_COMMAND})
+set_tests_properties(build.source-date.git-refused PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60)
