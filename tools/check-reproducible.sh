@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Rebuilds the packages of the commit checked out as someone else would, and
-# compares them with build/package/ byte for byte: a fresh clone of the commit
+# Rebuilds the package of the commit checked out as someone else would, and
+# compares it with build/package/ byte for byte: a fresh clone of the commit
 # under another path, made as a Windows user's clone on a Windows drive under
 # WSL (core.autocrlf=true, Git for Windows' default: CR LF line ends where
 # .gitattributes does not say otherwise; every file and folder mode 0777),
