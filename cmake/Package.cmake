@@ -1,6 +1,9 @@
 # The package of a Windows build (a ZIP by CPack): the program and a README at
 # the top, the simulated transceiver in a folder of its own. The simulator's
 # io.dll never lies beside the program, where it would shadow a real port library.
+# Only the i686 build's is made and shipped (cmake/CrossBuilds.cmake): its
+# README speaks of the 32-bit program. The x86_64 build would name its own
+# "-win64" were cpack run there by hand.
 install(TARGETS qd7150 RUNTIME DESTINATION .)
 # The README as Notepad reads it on every Windows from XP on: CR LF, Windows-1252.
 set(QD_README ${CMAKE_BINARY_DIR}/README.txt)

@@ -4,15 +4,23 @@
 #   - the value given with -DQD_SOURCE_DATE_EPOCH=... (the host build hands
 #     its own environment's SOURCE_DATE_EPOCH down this way; empty: not given);
 #   - SOURCE_DATE_EPOCH in the environment when this build is configured;
-#   - the commit time of the source tree's HEAD (git log -1 --format=%ct);
-#     a new commit or checkout configures the build again, so the value
-#     follows it;
-#   - where the source tree is no git work tree: 1796083200, that is
+#   - where the source tree has a .git of its own (a folder in a clone, a file
+#     in a linked worktree): the commit time of its HEAD (git log -1
+#     --format=%ct); a new commit or checkout configures the build again, so
+#     the value follows it. Where git cannot tell it (git missing, or git
+#     refusing a clone that another user owns: "dubious ownership"),
+#     configuration stops with git's message: a date of our own would build
+#     other bytes than the release's without a word;
+#   - where the source tree has no .git (an unpacked source archive, also one
+#     unpacked inside some other repository): 1796083200, that is
 #     2026-12-01 00:00:00 UTC (the README says so).
 # The value is written into every compile, resource, link and custom command
 # (cmake -E env SOURCE_DATE_EPOCH=...), so a build run by hand
 # (cmake --build build/win32) gets it too. A new value relinks the programs
 # (their link command changed) and recompiles nothing.
+# With QD_SOURCE_DATE_CHECK_ONLY set (the host build, before it hands down to
+# the Windows builds), only the value is found, and configuration stops where
+# it cannot be: the build is left as it is.
 set(QD_SOURCE_DATE_EPOCH_FIXED 1796083200)
 
 if(NOT "${QD_SOURCE_DATE_EPOCH}" STREQUAL "")
@@ -20,51 +28,55 @@ if(NOT "${QD_SOURCE_DATE_EPOCH}" STREQUAL "")
 elseif(DEFINED ENV{SOURCE_DATE_EPOCH} AND NOT "$ENV{SOURCE_DATE_EPOCH}" STREQUAL "")
     set(QD_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
     set(origin "from the environment")
-else()
+elseif(NOT EXISTS ${PROJECT_SOURCE_DIR}/.git)
     set(QD_SOURCE_DATE_EPOCH ${QD_SOURCE_DATE_EPOCH_FIXED})
-    set(origin "fixed: the source tree is no git work tree, or git is missing")
+    set(origin "fixed: the source tree has no .git of its own")
+else()
+    string(CONCAT by_hand "give SOURCE_DATE_EPOCH by hand when configuring: the commit's time in seconds"
+        " since 1970, as its owner's `git log -1 --format=%ct` prints it"
+        " (SOURCE_DATE_EPOCH=<seconds> bash tools/setup.sh).")
     find_package(Git QUIET)
-    if(GIT_FOUND)
-        # Only a work tree whose top is this source tree: a tree unpacked
-        # inside some other repository takes the fixed date, not that
-        # repository's commit.
-        execute_process(COMMAND ${GIT_EXECUTABLE} rev-parse --show-toplevel
+    if(NOT GIT_FOUND)
+        message(FATAL_ERROR "The source tree ${PROJECT_SOURCE_DIR} is a git clone, but git is missing: the"
+            " Windows builds take the time of the commit checked out as SOURCE_DATE_EPOCH (a date of their own"
+            " would build other bytes than the release's). Install git, or ${by_hand}")
+    endif()
+    # Git is to find the repository in the source tree itself, never in a
+    # folder above it: where the .git here is none it can read, that says so.
+    get_filename_component(above ${PROJECT_SOURCE_DIR} DIRECTORY)
+    set(git ${CMAKE_COMMAND} -E env GIT_CEILING_DIRECTORIES=${above} ${GIT_EXECUTABLE})
+    execute_process(COMMAND ${git} log -1 --format=%ct
+        WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+        OUTPUT_VARIABLE commit_time OUTPUT_STRIP_TRAILING_WHITESPACE
+        RESULT_VARIABLE rc ERROR_VARIABLE error ERROR_STRIP_TRAILING_WHITESPACE)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "git cannot tell the time of the commit checked out in ${PROJECT_SOURCE_DIR}, which"
+            " the Windows builds take as SOURCE_DATE_EPOCH (a date of their own would build other bytes than"
+            " the release's). `git log -1 --format=%ct` there says:\n${error}\n"
+            "Either let git read this clone: git config --global --add safe.directory ${PROJECT_SOURCE_DIR}"
+            " (or configure as the user who owns it); or ${by_hand}")
+    endif()
+    set(QD_SOURCE_DATE_EPOCH ${commit_time})
+    set(origin "the time of the commit checked out")
+    if(NOT QD_SOURCE_DATE_CHECK_ONLY)
+        # HEAD and the branch it names (loose or packed): when either moves,
+        # the next build configures again.
+        execute_process(COMMAND ${git} rev-parse --symbolic-full-name HEAD
             WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-            OUTPUT_VARIABLE top OUTPUT_STRIP_TRAILING_WHITESPACE
-            RESULT_VARIABLE rc ERROR_QUIET)
-        if(rc EQUAL 0)
-            file(REAL_PATH "${top}" top)
-            file(REAL_PATH "${PROJECT_SOURCE_DIR}" source)
+            OUTPUT_VARIABLE ref OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+        set(git_paths HEAD packed-refs)
+        if(ref MATCHES "^refs/")
+            list(APPEND git_paths ${ref})
         endif()
-        if(rc EQUAL 0 AND top STREQUAL source)
-            execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct
+        foreach(p ${git_paths})
+            execute_process(COMMAND ${git} rev-parse --git-path ${p}
                 WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-                OUTPUT_VARIABLE commit_time OUTPUT_STRIP_TRAILING_WHITESPACE
-                RESULT_VARIABLE rc ERROR_VARIABLE error)
-            if(NOT rc EQUAL 0)
-                message(FATAL_ERROR "git log -1 --format=%ct in ${PROJECT_SOURCE_DIR} failed: ${error}")
+                OUTPUT_VARIABLE file OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+            get_filename_component(file "${file}" ABSOLUTE BASE_DIR ${PROJECT_SOURCE_DIR})
+            if(EXISTS "${file}")
+                set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${file}")
             endif()
-            set(QD_SOURCE_DATE_EPOCH ${commit_time})
-            set(origin "the time of the commit checked out")
-            # HEAD and the branch it names (loose or packed): when either
-            # moves, the next build configures again.
-            execute_process(COMMAND ${GIT_EXECUTABLE} rev-parse --symbolic-full-name HEAD
-                WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-                OUTPUT_VARIABLE ref OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-            set(git_paths HEAD packed-refs)
-            if(ref MATCHES "^refs/")
-                list(APPEND git_paths ${ref})
-            endif()
-            foreach(p ${git_paths})
-                execute_process(COMMAND ${GIT_EXECUTABLE} rev-parse --git-path ${p}
-                    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-                    OUTPUT_VARIABLE file OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-                get_filename_component(file "${file}" ABSOLUTE BASE_DIR ${PROJECT_SOURCE_DIR})
-                if(EXISTS "${file}")
-                    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${file}")
-                endif()
-            endforeach()
-        endif()
+        endforeach()
     endif()
 endif()
 
@@ -72,6 +84,9 @@ if(NOT QD_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
     message(FATAL_ERROR "SOURCE_DATE_EPOCH must be whole seconds since 1970 (${origin}): '${QD_SOURCE_DATE_EPOCH}'")
 endif()
 message(STATUS "SOURCE_DATE_EPOCH ${QD_SOURCE_DATE_EPOCH} (${origin})")
+if(QD_SOURCE_DATE_CHECK_ONLY)
+    return()
+endif()
 
 set(QD_WITH_SOURCE_DATE ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${QD_SOURCE_DATE_EPOCH})
 list(JOIN QD_WITH_SOURCE_DATE " " launcher)

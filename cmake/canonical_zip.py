@@ -9,7 +9,10 @@ bytes whoever packs them, wherever, whenever and on whatever file system:
 - every member dated SOURCE_DATE_EPOCH: the MS-DOS date and time in UTC (not
   in the packer's time zone), and an extended-timestamp field with the exact
   time, which unzip restores;
-- folders and executable files 0755, other files 0644, whatever the umask;
+- the permissions by what a member is, never by the file system it was
+  packed from (the umask, or a Windows drive under WSL that shows every file
+  as 0777): folders and the programs and libraries (.exe, .dll) 0755,
+  every other file 0644;
 - no owner fields (CPack records the uid and gid of whoever packs);
 - files deflated at level 9, folders stored.
 The members' names and contents are kept as they are.
@@ -22,6 +25,11 @@ import time
 import zipfile
 
 DOS_EPOCH = 315532800  # 1980-01-01 00:00:00 UTC, the earliest MS-DOS date
+
+
+def mode(name):
+    """The permissions of a file member: 0755 for a Windows program or library."""
+    return 0o755 if name.lower().endswith(('.exe', '.dll')) else 0o644
 
 
 def canonical(src, dst, epoch):
@@ -37,8 +45,7 @@ def canonical(src, dst, epoch):
                 out.external_attr = (stat.S_IFDIR | 0o755) << 16 | 0x10  # and MS-DOS's folder flag
                 zout.writestr(out, b'', zipfile.ZIP_STORED)
             else:
-                executable = (info.external_attr >> 16) & 0o111
-                out.external_attr = (stat.S_IFREG | (0o755 if executable else 0o644)) << 16
+                out.external_attr = (stat.S_IFREG | mode(info.filename)) << 16
                 zout.writestr(out, zin.read(info), zipfile.ZIP_DEFLATED, 9)
 
 

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Rebuilds the packages of the commit checked out as someone else would, and
-# compares them with build/package/ byte for byte: a fresh clone of the commit
-# under another path, built later, with another umask, time zone and locale,
-# only what we ship (the two Windows builds and their packages, no tests).
-# The two ZIPs and SHA256SUMS must be identical (tools/compare_packages.py);
+# Rebuilds the package of the commit checked out as someone else would, and
+# compares it with build/package/ byte for byte: a fresh clone of the commit
+# under another path, made as a Windows user's clone on a Windows drive under
+# WSL (core.autocrlf=true, Git for Windows' default: CR LF line ends where
+# .gitattributes does not say otherwise; every file and folder mode 0777),
+# built later, with another umask, time zone and locale, only what we ship (the
+# Windows builds and the package, no tests).
+# The ZIP and SHA256SUMS must be identical (tools/compare_packages.py);
 # on a difference it names the file and its first differing byte and, in a
 # ZIP, the member and field, and exits 1. Run after the build (CI runs it after
 # tools/test.sh); it takes about one build of the shipped files.
@@ -25,8 +28,31 @@ if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/qd7150-rebuild.XXXXXX")
-mkdir -p "$work/locale"
+mkdir -p "$work/locale" "$work/drive" "$work/elsewhere"
 src=$work/elsewhere/qd7150-source
+
+# A Windows drive under WSL shows every file and folder as 0777 and ignores
+# chmod: the build's own files too, those CPack packs among them. bindfs
+# (FUSE) shows $work/drive so at $work/elsewhere. Where it cannot, the files
+# checked out are chmod 0777, and the build's own files keep their modes.
+drive=no
+unmount() {
+    if [ $drive = yes ]; then
+        fusermount3 -u "$work/elsewhere" 2>/dev/null || fusermount -u "$work/elsewhere" 2>/dev/null ||
+            umount "$work/elsewhere"
+        drive=no
+    fi
+}
+trap unmount EXIT
+if command -v bindfs >/dev/null &&
+   bindfs --perms=a=rwx --chmod-ignore "$work/drive" "$work/elsewhere" 2>"$work/bindfs.log"; then
+    drive=yes
+    rebuilt=$work/drive/qd7150-source
+    modes="a Windows drive's modes (bindfs: every file and folder 0777, chmod ignored)"
+else
+    rebuilt=$src
+    modes="every file and folder checked out chmod 0777 (no bindfs mount: $(cat "$work/bindfs.log" 2>/dev/null || echo "bindfs missing"); the build's own files keep their modes)"
+fi
 
 # Another umask, time zone and locale than ours.
 if [ "$(umask)" = 0077 ]; then other_umask=0022; else other_umask=0077; fi
@@ -51,7 +77,8 @@ if [ -z "$other_locale" ]; then
 fi
 
 echo "check-reproducible: rebuilding commit $commit in $src"
-echo "check-reproducible: umask $other_umask (ours $(umask)), TZ=$other_tz (ours ${TZ:-unset}, $(date +%z))," \
+echo "check-reproducible: a clone made with core.autocrlf=true, $modes," \
+     "umask $other_umask (ours $(umask)), TZ=$other_tz (ours ${TZ:-unset}, $(date +%z))," \
      "LC_ALL=$other_locale (ours ${current_locale:-unset})"
 start=$(date +%s)
 if ! (
@@ -60,22 +87,39 @@ if ! (
     unset LANGUAGE
     [ -z "$locpath" ] || export LOCPATH=$locpath
     mkdir -p "$(dirname "$src")"
-    git clone --quiet --no-hardlinks --no-checkout "$root" "$src"
+    git clone --quiet --no-hardlinks --no-checkout -c core.autocrlf=true "$root" "$src"
     git -C "$src" checkout --quiet --detach "$commit"
+    # Where the modes are real, git now sees every file as changed
+    # (core.fileMode): the build asks git for nothing but the commit's time.
+    chmod -R 0777 "$src"
+    files=$(git -C "$src" ls-files | wc -l)
+    crlf=$(cd "$src" && git ls-files -z | xargs -0 grep -lIs $'\r$' | wc -l || true)
+    echo "check-reproducible: $crlf of $files files checked out with CR LF line ends" >&3
     cmake -S "$src" -B "$src/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQD_TESTS=OFF
     cmake --build "$src/build" -j"$(nproc)"
-) > "$work/rebuild.log" 2>&1; then
+) 3>&1 > "$work/rebuild.log" 2>&1; then
     tail -n 40 "$work/rebuild.log"
-    echo "check-reproducible: FAIL the rebuild failed; its log: $work/rebuild.log"
+    echo "check-reproducible: FAIL the rebuild failed in $rebuilt; its log: $work/rebuild.log"
     exit 1
 fi
 echo "check-reproducible: rebuilt in $(( $(date +%s) - start )) s; comparing build/package with the rebuild's"
+# The changed files and modes leave the builds' SOURCE_DATE_EPOCH the commit's time.
+dates=$(grep -o 'SOURCE_DATE_EPOCH [0-9]* ([^)]*)' "$work/rebuild.log" | sort -u)
+echo "check-reproducible: the rebuild took ${dates:-no SOURCE_DATE_EPOCH}"
+if [ -z "${SOURCE_DATE_EPOCH:-}" ] &&
+   [ "$dates" != "SOURCE_DATE_EPOCH $(git log -1 --format=%ct "$commit") (the time of the commit checked out)" ]; then
+    echo "check-reproducible: FAIL the rebuild did not take the time of commit $commit" \
+         "($(git log -1 --format=%ct "$commit")) as SOURCE_DATE_EPOCH; its log: $work/rebuild.log"
+    exit 1
+fi
 
+packages=$(cut -d' ' -f3- build/package/SHA256SUMS | paste -sd' ')
 if python3 tools/compare_packages.py build/package "$src/build/package"; then
-    echo "check-reproducible: the packages of $commit are reproduced bit for bit"
-    if [ $keep = no ]; then rm -rf "$work"; fi
+    echo "check-reproducible: $packages and SHA256SUMS of $commit are reproduced bit for bit"
+    unmount
+    if [ $keep = no ]; then rm -rf "$work"; else echo "check-reproducible: the rebuild stays in $rebuilt"; fi
 else
     echo "check-reproducible: FAIL the rebuild differs from build/package (is build/ built from $commit?);" \
-         "the rebuild stays in $work"
+         "the rebuild stays in $rebuilt"
     exit 1
 fi

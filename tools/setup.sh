@@ -6,10 +6,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+# git: the Windows builds take the commit's time as SOURCE_DATE_EPOCH.
+# locales and bindfs: tools/check-reproducible.sh rebuilds in another locale
+# and on a folder that shows every file 0777, as a Windows drive does.
+packages=(cmake git g++ make libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
           wine64 wine32:i386 fonts-wine xvfb xauth imagemagick x11-utils xdotool python3 gnuplot-nox
-          locales)
+          locales bindfs)
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 # wine32 is an i386 package: the architecture is added once.

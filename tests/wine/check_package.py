@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""Checks the package of a build: the program and its README at the top, the
-simulated transceiver in a folder of its own, no io.dll beside the program
-(it would shadow a real port library), and a program of the build's machine.
-The win32 (i686) package is the one we ship.
+"""Checks the package we ship, the i686 build's ZIP: the only ZIP in the
+package folder; the program and its README at the top, the simulated
+transceiver in a folder of its own, no io.dll beside the program (it would
+shadow a real port library), and 32-bit programs, as the README says and as
+the 32-bit port library needs.
 
-    check_package.py PACKAGE_DIR win32|win64 [UNPACK_DIR]
+    check_package.py PACKAGE_DIR [UNPACK_DIR]
 
 With UNPACK_DIR, the package's top folder is unpacked there (made anew), for
 the tests that run the packed program.
@@ -19,10 +20,11 @@ import zipfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from pe_file import PeFile  # noqa: E402
 
-build = sys.argv[2]
-packages = glob.glob(f'{sys.argv[1]}/qd7150-control-*-{build}.zip')
-if len(packages) != 1:
-    sys.exit(f'FAIL expected one {build} package in {sys.argv[1]}, found {packages}')
+package_dir = sys.argv[1]
+zips = sorted(os.path.basename(p) for p in glob.glob(f'{package_dir}/*.zip'))
+packages = glob.glob(f'{package_dir}/qd7150-control-*-win32.zip')
+if len(packages) != 1 or len(zips) != 1:
+    sys.exit(f'FAIL expected one package in {package_dir}, qd7150-control-*-win32.zip, found {zips}')
 with zipfile.ZipFile(packages[0]) as z:
     names = [n for n in z.namelist() if not n.endswith('/')]
 top = names[0].split('/')[0]
@@ -34,18 +36,17 @@ if inside != expected:
     failures.append(f'contents {inside}, expected {expected}')
 if any(n.lower() == 'io.dll' for n in inside):
     failures.append('io.dll lies beside the program')
-# Machine 0x14c is i386, the build that can load a 32-bit port library; 0x8664
-# is x86_64. Every binary is stripped of its symbols, and the README says which
-# Windows the program runs on, what to check when io.dll cannot be loaded, and
-# that one copy runs at a time.
-expected_machine = {'win32': 0x14C, 'win64': 0x8664}[build]
+# Machine 0x14c is i386: a program that can load the 32-bit port library. Every
+# binary is stripped of its symbols, and the README says that the program is
+# 32-bit, which Windows it runs on, what to check when io.dll cannot be loaded,
+# and that one copy runs at a time.
 with zipfile.ZipFile(packages[0]) as z:
     for name in inside:
         if not name.endswith(('.exe', '.dll')):
             continue
         pe = PeFile(name, z.read(f'{top}/{name}'))
-        if pe.machine != expected_machine:
-            failures.append(f'{name} is not a {build} binary (machine {pe.machine:#x}, expected {expected_machine:#x})')
+        if pe.machine != 0x14C:
+            failures.append(f'{name} is not an i386 binary (machine {pe.machine:#x}, expected 0x14c)')
         if pe.symbols:
             failures.append(f'{name} is not stripped ({pe.symbols} symbols)')
     raw = z.read(f'{top}/README.txt')
@@ -58,13 +59,15 @@ except UnicodeDecodeError:
     readme = raw.decode('cp1252')
 if raw.count(b'\n') != raw.count(b'\r\n'):
     failures.append('README.txt has lines not ended by CR LF')
+if not re.search(r'^qd7150\.exe +the program \(32-bit', readme, re.M):
+    failures.append('README.txt does not say that qd7150.exe is a 32-bit program')
 if 'Windows XP' not in readme or 'Windows 11' not in readme:
     failures.append('README.txt does not say which Windows versions the program runs on')
 for heading in ('When io.dll cannot be loaded', 'One copy at a time'):
     if not re.search(rf'^{re.escape(heading)}\r?\n-+\r?$', readme, re.M):
         failures.append(f'README.txt has no section "{heading}"')
-if len(sys.argv) > 3:
-    unpack = sys.argv[3]
+if len(sys.argv) > 2:
+    unpack = sys.argv[2]
     shutil.rmtree(unpack, ignore_errors=True)
     with zipfile.ZipFile(packages[0]) as z:
         for name in inside:

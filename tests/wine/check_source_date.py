@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
-"""Checks that SOURCE_DATE_EPOCH reached every step of a shipped build: the
-PE time stamp of each binary as linked and as packed (strip writes it anew),
-the date of every member of the package, and that SHA256SUMS holds the sums
-of both packages.
+"""Checks that SOURCE_DATE_EPOCH reached every step of the build we ship, the
+i686 one: the PE time stamp of each binary as linked and as packed (strip
+writes it anew), the date of every member of the package, and that SHA256SUMS
+holds the package's sum and nothing else.
 
-    check_source_date.py PACKAGE_DIR win32|win64 BUILD_DIR
+    check_source_date.py PACKAGE_DIR BUILD_DIR
 
 The build's value is the one its package was made with (CPackConfig.cmake).
 """
@@ -20,10 +20,10 @@ import zipfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from pe_file import PeFile  # noqa: E402
 
-package_dir, build, build_dir = sys.argv[1:]
+package_dir, build_dir = sys.argv[1:]
 with open(os.path.join(build_dir, 'CPackConfig.cmake')) as f:
     epoch = int(re.search(r'set\(CPACK_QD_SOURCE_DATE_EPOCH "(\d+)"\)', f.read()).group(1))
-print(f'{build}: SOURCE_DATE_EPOCH {epoch} ({time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(epoch))} UTC)')
+print(f'SOURCE_DATE_EPOCH {epoch} ({time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(epoch))} UTC)')
 failures = []
 
 
@@ -33,7 +33,7 @@ for name in ('ui/qd7150.exe', 'sim/io.dll', 'sim/qd7150-sim.exe', 'sim/simctl.ex
     if stamp != epoch:
         failures.append(f'{name} as linked: PE time stamp {stamp}, expected {epoch}')
 
-zip_path, = glob.glob(f'{package_dir}/qd7150-control-*-{build}.zip')
+zip_path, = glob.glob(f'{package_dir}/qd7150-control-*-win32.zip')
 # The MS-DOS date is in UTC and counts seconds in twos; the extended
 # timestamp (0x5455) is exact.
 dos_time = time.gmtime(epoch - epoch % 2)[:6]
@@ -50,7 +50,7 @@ with zipfile.ZipFile(zip_path) as z:
 
 with open(os.path.join(package_dir, 'SHA256SUMS')) as f:
     sums = dict(reversed(line.rstrip('\n').split('  ', 1)) for line in f)
-expected = sorted(os.path.basename(p) for p in glob.glob(f'{package_dir}/qd7150-control-*-win??.zip'))
+expected = [os.path.basename(zip_path)]
 if sorted(sums) != expected:
     failures.append(f'SHA256SUMS lists {sorted(sums)}, expected {expected}')
 with open(zip_path, 'rb') as f:

@@ -76,9 +76,14 @@ class CanonicalZip(unittest.TestCase):
         packed(os.path.join(self.dir, 'a.zip'), names, 0o755, 0o644, 0o755, 0, (2026, 12, 7, 23, 35, 28))
         packed(os.path.join(self.dir, 'b.zip'), list(reversed(names)), 0o700, 0o600, 0o700, 65534,
                (2026, 12, 8, 13, 20, 28))
+        # As packed from a Windows drive under WSL, which shows every file
+        # 0777 (the README too), and from one that shows none executable.
+        packed(os.path.join(self.dir, 'c.zip'), names, 0o777, 0o777, 0o777, 1000, (2026, 12, 7, 23, 35, 28))
+        packed(os.path.join(self.dir, 'd.zip'), names, 0o755, 0o644, 0o644, 0, (2026, 12, 7, 23, 35, 28))
         a = self.canonical('a.zip', tz='UTC0')
-        b = self.canonical('b.zip', tz='QDT-13:45')
-        self.assertEqual(a, b)
+        self.assertEqual(self.canonical('b.zip', tz='QDT-13:45'), a)
+        self.assertEqual(self.canonical('c.zip'), a)
+        self.assertEqual(self.canonical('d.zip'), a)
         # Rewriting a canonical ZIP changes nothing.
         self.assertEqual(self.canonical('a.zip', tz='QST+09:30'), a)
 
