@@ -231,7 +231,8 @@ struct LoadCheck {
         bool control = e.direction == QD_SIM_OUT && e.port == 890;
         char text[160];
         if (dataAt >= 0 && !control) {
-            std::snprintf(text, sizeof text, "the data write of entry %lld is followed by %s %d before its control write",
+            std::snprintf(text, sizeof text,
+                          "the data write of entry %lld is followed by %s %d before its control write",
                           static_cast<long long>(dataAt), e.direction == QD_SIM_OUT ? "a write to" : "a read of",
                           e.port);
             fault(entry, text);
@@ -623,7 +624,8 @@ TEST(ClickStorm, RandomClicksSignalsAndKeyingDoNotBreakTheProgram)
     EXPECT_EQ(p.exitCode(), 0u);
     long faultsInStorm = record.faults;
     record.readNew(sim);
-    EXPECT_EQ(record.faults, faultsInStorm) << "loads interrupted after the storm, the first at " << record.firstFault;
+    EXPECT_EQ(record.faults, faultsInStorm)
+        << "loads interrupted after the storm, the first at " << record.firstFault;
     for (const std::string &fault : p.faultsSoFar()) {
         ADD_FAILURE() << "the program faulted: " << fault;
     }

@@ -1,8 +1,8 @@
 // A port library that misbehaves as some do when their driver is missing:
 // every PortIn and PortOut pumps the calling thread's messages
-// (PeekMessage/DispatchMessage) for a millisecond, so that the program's timer ticks and button
-// clicks are dispatched inside the call, between a data write and its control
-// write. The port traffic itself goes on to the simulated io.dll, which lies
+// (PeekMessage/DispatchMessage) for a millisecond, so that the program's timer
+// ticks and button clicks are dispatched inside the call, between a data write
+// and its control write. The port traffic itself goes on to the simulated io.dll, which lies
 // beside this one as sim_io.dll and keeps its record of every access; the pump
 // comes after it, so a load that another one interrupts shows in the record.
 #include <windows.h>
