@@ -12,4 +12,6 @@ struct SettleClock {
 };
 
 // Returns once at least `ms` milliseconds have passed on the clock's counter.
+// A counter that steps back behind the start of the wait cannot tell how long
+// it has lasted: the wait then ends after the platform sleep of `ms` alone.
 void settleFor(const SettleClock &clock, unsigned ms);

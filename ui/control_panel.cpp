@@ -2,7 +2,6 @@
 
 #include "radio/radio_state.h"
 #include "res/resource.h"
-#include "scanner/scanner.h"
 #include "ui/panel_commands.h"
 #include "ui/timer_resolution.h"
 
@@ -13,7 +12,19 @@ HBRUSH receiveBrush;   // background of the frequency display while receiving
 
 void CALLBACK timerTick(HWND dialog, UINT, UINT_PTR, DWORD)
 {
-    onTimerTick(dialog);
+    onPanelTick(dialog);
+}
+
+// By default Windows runs a timer callback inside a handler that swallows any
+// fault, so a fault in a tick would come back every 10 ms, perhaps between a
+// data and a control write, where the same fault from a button ends the
+// program. Turned off for the whole process where Windows offers it; older
+// Windows (and Wine) refuses the setting, and the default stays.
+void stopSwallowingTimerFaults()
+{
+    BOOL suppress = FALSE;
+    SetUserObjectInformationW(GetCurrentProcess(), UOI_TIMERPROC_EXCEPTION_SUPPRESSION, &suppress,
+                              sizeof suppress);
 }
 
 INT_PTR onInitDialog(HWND dialog)
@@ -23,6 +34,7 @@ INT_PTR onInitDialog(HWND dialog)
     receiveBrush = CreateSolidBrush(receiveColour);
     initialisePanel(dialog);
     InvalidateRect(dialog, nullptr, FALSE);
+    stopSwallowingTimerFaults();
     SetTimer(dialog, panelTimerId, panelTimerMs, timerTick);
     return TRUE;  // focus to the first tab stop, the channel "<"
 }

@@ -15,6 +15,17 @@ namespace {
 constexpr int defaultShift = 48;  // 600 kHz
 constexpr int fastStep = 8;       // 100 kHz, whatever the spacing
 
+// What the panel is doing: nothing, or a tick, a command or its start. While
+// it is busy, commands wait in a ring, oldest at `firstWaiting`.
+struct WaitingCommand {
+    PanelWindow window;
+    int id;
+};
+bool panelBusy = false;
+WaitingCommand waitingCommands[maxWaitingCommands];
+int firstWaiting = 0;
+int waitingCount = 0;
+
 void markDuplex(PanelWindow window, int id)
 {
     checkRadioButton(window, IDC_DUPLEX, IDC_SIMPLEX, id);
@@ -104,40 +115,8 @@ void cycleChannelMode(PanelWindow window)
     showScannerStatus(window);
 }
 
-}  // namespace
-
-void formatShift(char *buffer, size_t size, int shiftChannels)
-{
-    std::snprintf(buffer, size, "- %.1fKHz", 12.5 * shiftChannels);
-}
-
-void resetPanel(PanelWindow window)
-{
-    RadioState &rs = radioState;
-    tuneHome();
-    rs.scanState = ScanOff;
-    fillChannelMemory();
-    settleWait(2);
-    rs.channel = homeChannel;
-    rs.duplexMode = 1;
-    markDuplex(window, IDC_DUPLEX);
-    rs.shiftChannels = defaultShift;
-    setControlText(window, IDC_SHIFT_DISPLAY, "-600.0KHz");
-    showFrequencies(window, rs.channel);
-}
-
-void initialisePanel(PanelWindow window)
-{
-    fillChannelMemory();
-    resetPanel(window);
-    radioState.channelStep = 1;
-    markDuplex(window, IDC_DUPLEX);
-    markSpacing(window, IDC_SPACING_12K5);
-    showFrequencies(window, radioState.channel);
-    showScannerStatus(window);
-}
-
-void onPanelCommand(PanelWindow window, int id)
+// One command, run at once.
+void runPanelCommand(PanelWindow window, int id)
 {
     RadioState &rs = radioState;
     switch (id) {
@@ -214,5 +193,85 @@ void onPanelCommand(PanelWindow window, int id)
         break;
     default:
         break;
+    }
+}
+
+// Takes the panel for one tick, command or start; false while it is busy.
+bool takePanel()
+{
+    if (panelBusy) {
+        return false;
+    }
+    panelBusy = true;
+    return true;
+}
+
+// Runs the commands that came while the panel was busy, those that come
+// meanwhile included, then frees the panel.
+void releasePanel()
+{
+    while (waitingCount > 0) {
+        WaitingCommand command = waitingCommands[firstWaiting];
+        firstWaiting = (firstWaiting + 1) % maxWaitingCommands;
+        --waitingCount;
+        runPanelCommand(command.window, command.id);
+    }
+    panelBusy = false;
+}
+
+}  // namespace
+
+void formatShift(char *buffer, size_t size, int shiftChannels)
+{
+    std::snprintf(buffer, size, "- %.1fKHz", 12.5 * shiftChannels);
+}
+
+void resetPanel(PanelWindow window)
+{
+    RadioState &rs = radioState;
+    tuneHome();
+    rs.scanState = ScanOff;
+    fillChannelMemory();
+    settleWait(2);
+    rs.channel = homeChannel;
+    rs.duplexMode = 1;
+    markDuplex(window, IDC_DUPLEX);
+    rs.shiftChannels = defaultShift;
+    setControlText(window, IDC_SHIFT_DISPLAY, "-600.0KHz");
+    showFrequencies(window, rs.channel);
+}
+
+void initialisePanel(PanelWindow window)
+{
+    bool taken = takePanel();
+    fillChannelMemory();
+    resetPanel(window);
+    radioState.channelStep = 1;
+    markDuplex(window, IDC_DUPLEX);
+    markSpacing(window, IDC_SPACING_12K5);
+    showFrequencies(window, radioState.channel);
+    showScannerStatus(window);
+    if (taken) {
+        releasePanel();
+    }
+}
+
+void onPanelTick(PanelWindow window)
+{
+    if (!takePanel()) {
+        return;
+    }
+    onTimerTick(window);
+    releasePanel();
+}
+
+void onPanelCommand(PanelWindow window, int id)
+{
+    if (takePanel()) {
+        runPanelCommand(window, id);
+        releasePanel();
+    } else if (waitingCount < maxWaitingCommands) {
+        waitingCommands[(firstWaiting + waitingCount) % maxWaitingCommands] = {window, id};
+        ++waitingCount;
     }
 }

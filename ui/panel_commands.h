@@ -13,6 +13,18 @@ void resetPanel(PanelWindow window);
 // The panel's initialisation after its brushes exist and before its timer runs.
 void initialisePanel(PanelWindow window);
 
+// The panel does one thing at a time. A port library may pump the thread's
+// messages inside PortIn or PortOut (a message box of its own, say), and so
+// dispatch the panel's timer or a button in the middle of a load, between its
+// data and its control write. A tick that comes while a tick, a command or the
+// panel's start is running returns at once and touches nothing: the next one
+// comes 10 ms later. A command that comes then waits, and runs as soon as what
+// was running has finished, in the order the commands came.
+constexpr int maxWaitingCommands = 32;  // beyond these, a command that must wait is dropped
+
+// One tick of the panel's timer.
+void onPanelTick(PanelWindow window);
+
 // One WM_COMMAND of the panel, by control identifier (IDOK and IDCANCEL are
 // the dialog procedure's own).
 void onPanelCommand(PanelWindow window, int id);

@@ -8,11 +8,18 @@ namespace {
 
 // A clock whose sleep advances time by a chosen share of what was asked: the
 // platform's sleep returning early or late. Counter ticks are microseconds.
+// The counter reads the true time plus an offset, which changes by `jump` at
+// read number `jumpAtRead` (counting from 1): a counter that steps back or
+// jumps ahead, as when the thread moves to a core whose counter differs.
 struct FakeClock {
     int64_t now = 0;
     int64_t sleepShareMicrosPerMs = 1000;  // time passed per millisecond asked
     int64_t yieldMicros = 100;             // time passed by a sleep of 0
     std::vector<unsigned> sleeps;
+    int64_t offset = 0;
+    int64_t jump = 0;
+    int jumpAtRead = 0;
+    int reads = 0;
 };
 FakeClock fake;
 
@@ -24,7 +31,10 @@ void fakeSleep(unsigned ms)
 
 int64_t fakeCounter()
 {
-    return fake.now;
+    if (++fake.reads == fake.jumpAtRead) {
+        fake.offset += fake.jump;
+    }
+    return fake.now + fake.offset;
 }
 
 const SettleClock clock = {fakeSleep, fakeCounter, 1000000};
@@ -56,6 +66,48 @@ TEST(SettleWait, TimeIsMeasuredFromTheStartOfTheWait)
     fake.sleepShareMicrosPerMs = 600;
     settleFor(clock, 2);
     EXPECT_GE(fake.now - 123456789, 2000);
+}
+
+TEST(SettleWait, ACounterThatStepsBackOrJumpsAheadEndsTheWaitInTime)
+{
+    const int64_t second = 1000000;
+    const struct {
+        const char *what;
+        int64_t jump;
+        int atRead;     // 2: the first look after the sleep; 3 and on: while topping up
+        int64_t share;  // time passed per millisecond of sleep asked
+    } cases[] = {
+        {"back a second after the sleep", -second, 2, 1000},
+        {"back a second while topping up", -second, 3, 500},
+        {"back a second on the last top-up", -second, 4, 500},
+        {"back by less than the settle time", -1500, 2, 500},
+        {"ahead a second after the sleep", second, 2, 1000},
+        {"ahead a second while topping up", second, 3, 500},
+        {"ahead a quarter of the range", INT64_MAX / 4, 3, 500},
+    };
+    for (const auto &c : cases) {
+        fake = FakeClock();
+        fake.now = 5 * second;
+        fake.sleepShareMicrosPerMs = c.share;
+        fake.jump = c.jump;
+        fake.jumpAtRead = c.atRead;
+        settleFor(clock, 2);
+        // The wait lasts no more than a few of its own milliseconds, however
+        // far the counter went, and it still began with the full sleep.
+        EXPECT_LE(fake.now - 5 * second, 2000 + 3000) << c.what;
+        EXPECT_LE(fake.sleeps.size(), 5u) << c.what;
+        ASSERT_FALSE(fake.sleeps.empty()) << c.what;
+        EXPECT_EQ(fake.sleeps.front(), 2u) << c.what;
+
+        // The counter keeps its new offset: the next wait measures from its
+        // own start and lasts its full time again.
+        fake.jump = 0;
+        int64_t before = fake.now;
+        fake.sleeps.clear();
+        settleFor(clock, 2);
+        EXPECT_GE(fake.now - before, 2000) << c.what << ", the wait after";
+        EXPECT_LT(fake.now - before, 2000 + 1000) << c.what << ", the wait after";
+    }
 }
 
 }  // namespace
