@@ -111,34 +111,11 @@ void expectLeftThePortAlone(outside::WatchedCopy &copy)
     EXPECT_FALSE(copy.loaded("io.dll")) << "the second copy loaded the port library";
 }
 
-// A window of this driver's, brought to the front, so that a second copy has
-// to bring the first one's window forward for it to be in front.
-struct ForegroundWindow {
-    HWND window = CreateWindowExA(0, "Static", "another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
-                                  200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    ForegroundWindow()
-    {
-        SetForegroundWindow(window);
-        pump();
-    }
-    ~ForegroundWindow() { DestroyWindow(window); }
-    static void pump()
-    {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageA(&msg);
-        }
-    }
-};
+using outside::ForegroundWindow;
 
-// Waits until `window` is the foreground window, pumping this thread's
-// messages meanwhile.
 bool waitForForeground(HWND window)
 {
-    return waitFor([&] {
-        ForegroundWindow::pump();
-        return GetForegroundWindow() == window;
-    }, patienceMs);
+    return outside::waitForForeground(window, patienceMs);
 }
 
 // One test: a simulator of its own and the program running against it, with
