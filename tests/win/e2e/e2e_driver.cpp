@@ -752,7 +752,9 @@ protected:
     }
     void TearDown() override
     {
-        CloseHandle(claim);
+        if (claim) {
+            CloseHandle(claim);
+        }
         Radio::TearDown();
     }
 };
@@ -776,6 +778,41 @@ TEST_F(ClaimTaken, ANewCopySaysTheProgramIsAlreadyRunning)
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     ASSERT_NO_FATAL_FAILURE(expectLeftThePortAlone(copy));
     EXPECT_EQ(sim->writeIndex, 0) << "the port was used";
+}
+
+// A claim given up while a new copy looks for the copy that holds it, as by a
+// copy that has lost its windows but is still ending: the new copy leaves the
+// port alone while the claim is held, then starts as a first copy does, with
+// no box.
+TEST_F(ClaimTaken, ANewCopyStartsOnceTheClaimComesFree)
+{
+    outside::WatchedCopy copy(program);
+    ASSERT_TRUE(copy.running());
+    // From its entry point it reaches the claim within milliseconds.
+    ASSERT_TRUE(copy.hasEntered(patienceMs)) << "the copy never began";
+    Sleep(1000);
+    ASSERT_FALSE(copy.ended(0)) << "the copy ended while the claim was held";
+    EXPECT_EQ(sim->writeIndex, 0) << "the port was used while the claim was held";
+    EXPECT_EQ(outside::findWindow(copy.pid(), nullptr, nullptr, true), nullptr)
+        << "a window came while the claim was held";
+    CloseHandle(claim);
+    claim = nullptr;
+
+    HWND box = nullptr;
+    waitFor([&] {
+        box = outside::findWindow(copy.pid(), "#32770", "error", true);
+        panel = outside::findWindow(copy.pid(), "#32770", "QD-7150 Control", true);
+        return box || panel;
+    }, patienceMs);
+    EXPECT_EQ(box, nullptr) << "a box came: " << (box ? outside::boxText(box) : "");
+    ASSERT_NE(panel, nullptr) << "the control panel did not appear";
+    std::vector<Load> v = waitForLoads(0, [](const std::vector<Load> &l) { return l.size() >= 5; }, patienceMs);
+    ASSERT_GE(v.size(), 5u) << "the copy does not load the transceiver";
+    expectHomeLoadFirst(0);
+    for (const Load &l : v) {
+        ASSERT_EQ(l.channel, homeChannel) << describe(v, v.front().time);
+    }
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.600\n\nTX 145.000");
 }
 
 }  // namespace
