@@ -43,25 +43,28 @@ bool restrictLibrarySearch()
 
 // Loads io.dll from `folder` (a path of `length` characters) by its full
 // path, so that no search takes place.
-HMODULE loadFromFolder(char (&folder)[MAX_PATH], DWORD length)
+HMODULE loadFromFolder(wchar_t (&folder)[MAX_PATH], DWORD length)
 {
-    static const char fileName[] = "\\IO.dll";
-    if (length == 0 || length + sizeof fileName > MAX_PATH) {
+    static const wchar_t fileName[] = L"\\IO.dll";
+    if (length == 0 || length + sizeof fileName / sizeof fileName[0] > MAX_PATH) {
         return nullptr;  // no such folder, or its path is too long to add ours
     }
-    lstrcpyA(folder + length, fileName);
-    return LoadLibraryA(folder);
+    lstrcpyW(folder + length, fileName);
+    return LoadLibraryW(folder);
 }
 
 // Where the search cannot be limited, the only two places that may hold
 // io.dll are named in full: the program's own folder, else the system folder.
+// The paths are kept in UTF-16, as the file system names them: the ANSI
+// functions would turn every character outside the ANSI code page into '?'
+// (a Greek user name under a Western code page), and then find nothing.
 HMODULE loadByFullPath()
 {
-    char path[MAX_PATH];
+    wchar_t path[MAX_PATH];
     // A path that did not fit comes back cut short, and on XP without its end.
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
     if (length > 0 && length < MAX_PATH) {
-        while (length > 0 && path[length - 1] != '\\') {
+        while (length > 0 && path[length - 1] != L'\\') {
             --length;
         }
         if (length > 0) {
@@ -71,7 +74,7 @@ HMODULE loadByFullPath()
             }
         }
     }
-    length = GetSystemDirectoryA(path, MAX_PATH);
+    length = GetSystemDirectoryW(path, MAX_PATH);
     return length < MAX_PATH ? loadFromFolder(path, length) : nullptr;
 }
 

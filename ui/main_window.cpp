@@ -38,7 +38,7 @@ int registerRootClass(HINSTANCE instance)
 int createRootWindow(HINSTANCE instance, int showCommand)
 {
     if (bindPortLibrary() != 0) {
-        MessageBoxA(nullptr, "can't initiate io.dll", "error", MB_OK);
+        MessageBoxA(nullptr, libraryBoxText, libraryBoxCaption, MB_OK);
     }
     // The control panel runs modally inside this call (WM_CREATE).
     mainWindow = CreateWindowExA(0, rootClassName, mainWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
@@ -88,9 +88,9 @@ LRESULT onRootCommand(HWND window, int id, LPARAM)
 int appMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
     appInstance = instance;
-    // Another copy drives the transceiver: leave the port to it, touch nothing.
-    if (!claimTransceiver()) {
-        showRunningCopy();
+    // Another copy drives the transceiver: leave the port to it, touch
+    // nothing, unless it is ending and gives up its claim meanwhile.
+    if (!claimTransceiver() && !awaitClaimOrShowRunningCopy()) {
         return 0;
     }
     if (!registerRootClass(appInstance)) {

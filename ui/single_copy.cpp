@@ -7,7 +7,9 @@ HANDLE transceiverClaim = nullptr;
 namespace {
 
 const char panelTitle[] = "QD-7150 Control";  // the caption of dialog 1101
-constexpr DWORD startingCopyMs = 3000;         // a copy that is still starting gets this long to show a window
+// A copy that is still starting gets this long to show a window, and one that
+// is ending this long to give up the claim.
+constexpr DWORD startingCopyMs = 3000;
 constexpr DWORD pollMs = 50;
 
 struct PanelSearch {
@@ -41,6 +43,20 @@ HWND findPanel(HWND main)
     return search.panel;
 }
 
+// The box of a copy that could not load io.dll, which comes before its main
+// window: the copy waits for the operator's answer there. FindWindowEx reads
+// the text the box holds, sending it no message.
+HWND findLibraryBox()
+{
+    HWND box = nullptr;
+    while ((box = FindWindowExA(nullptr, box, "#32770", libraryBoxCaption)) != nullptr) {
+        if (FindWindowExA(box, nullptr, "Static", libraryBoxText) != nullptr) {
+            return box;
+        }
+    }
+    return nullptr;
+}
+
 // One look for the running copy's windows: brings the window the operator
 // works in to the front and returns 1, or returns 0 when there is none to
 // show yet. `seen` tells whether the copy's main window exists at all.
@@ -49,7 +65,12 @@ int bringRunningCopyForward(bool *seen)
     HWND main = FindWindowA(rootClassName, mainWindowTitle);
     *seen = main != nullptr;
     if (main == nullptr) {
-        return 0;
+        HWND box = findLibraryBox();
+        if (box == nullptr) {
+            return 0;
+        }
+        SetForegroundWindow(box);
+        return 1;
     }
     if (IsIconic(main)) {
         // Restoring the main window shows a panel it owns again too. Not
@@ -96,23 +117,28 @@ int claimTransceiver()
     return 1;
 }
 
-void showRunningCopy()
+int awaitClaimOrShowRunningCopy()
 {
     bool seen = false;
     DWORD start = GetTickCount();
     for (;;) {
         if (bringRunningCopyForward(&seen)) {
-            return;
+            return 0;
         }
         if (GetTickCount() - start >= startingCopyMs) {
             break;
         }
         Sleep(pollMs);
+        // The copy may be ending: its windows gone, its process not yet.
+        if (claimTransceiver()) {
+            return 1;
+        }
     }
     if (seen) {
         // A copy of ours on this desktop, not showing a window yet: it will.
-        return;
+        return 0;
     }
     // The copy that holds the port runs for another user or in another session.
     MessageBoxA(nullptr, "QD7150-Control is already running", "error", MB_OK);
+    return 0;
 }

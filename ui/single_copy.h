@@ -16,7 +16,15 @@ extern HANDLE transceiverClaim;  // our claim on the port; empty until taken, ne
 // 0 when another copy holds it.
 int claimTransceiver();
 
-// For a copy that found the claim taken: brings the running copy's control
-// panel (or else its main window, restored) to the front; when no window of it
-// shows on this desktop, says in a message box that it is already running.
-void showRunningCopy();
+// The box a copy shows when it cannot load io.dll, before its main window.
+constexpr char libraryBoxCaption[] = "error";
+constexpr char libraryBoxText[] = "can't initiate io.dll";
+
+// For a copy that found the claim taken. Looks for the running copy for a
+// while, trying the claim again at every look: returns 1 as soon as the claim
+// is ours (the copy that held it has ended), and the program then starts as
+// any first copy does. Otherwise brings the running copy's control panel (or
+// else its main window, restored, or its io.dll box) to the front and returns
+// 0; when no window of it shows on this desktop, says in a message box that it
+// is already running, then returns 0.
+int awaitClaimOrShowRunningCopy();

@@ -5,7 +5,8 @@
 //   fallback_driver.exe FOLDER
 // FOLDER holds beside/ (the program with an io.dll), alone/ (the program
 // only), path/ and workdir/ (an io.dll each). The program is run from start
-// to end under our debugging, which sees every library it loads.
+// to end under our debugging, which sees every library it loads. Paths are
+// UTF-8 throughout.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -23,10 +24,11 @@ std::string folder;
 // 32-bit program on 64-bit Windows is another folder underneath).
 std::string finalPath(const std::string &path)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    char name[MAX_PATH] = "";
+    HANDLE file = CreateFileW(outside::wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    std::string name;
     if (file != INVALID_HANDLE_VALUE) {
-        GetFinalPathNameByHandleA(file, name, sizeof name, 0);
+        name = outside::finalPathOf(file);
         CloseHandle(file);
     }
     return outside::lowerCase(name);
@@ -37,9 +39,10 @@ struct Outcome {
     std::string library;  // the io.dll loaded, or empty
 };
 
-// Runs the program from `programFolder` with `pathFolder` first on PATH (when
-// given) in the working directory `cwd`, through its start-up message if any
-// to its panel. The binding is done by then, so the program is ended there.
+// Runs the program from the folder `programFolder` (one under FOLDER, or a
+// full path) with `pathFolder` first on PATH (when given) in the working
+// directory `cwd`, through its start-up message if any to its panel. The
+// binding is done by then, so the program is ended there.
 Outcome run(const std::string &programFolder, const char *pathFolder, const std::string &cwd)
 {
     Outcome o;
@@ -48,7 +51,9 @@ Outcome run(const std::string &programFolder, const char *pathFolder, const std:
     if (pathFolder) {
         SetEnvironmentVariableA("PATH", (folder + "\\" + pathFolder + ";" + oldPath).c_str());
     }
-    outside::WatchedCopy copy(folder + "\\" + programFolder + "\\fallback_program.exe", cwd.c_str());
+    std::string programPath = programFolder.find(':') == std::string::npos ? folder + "\\" + programFolder
+                                                                           : programFolder;
+    outside::WatchedCopy copy(programPath + "\\fallback_program.exe", cwd.c_str());
     SetEnvironmentVariableA("PATH", oldPath);
     EXPECT_TRUE(copy.running());
     if (!copy.running()) {
@@ -86,6 +91,33 @@ TEST(WithoutDefaultDllDirectories, TheLibraryBesideTheProgramComesFirst)
     Outcome o = run("beside", "path", folder + "\\workdir");
     EXPECT_FALSE(o.said);
     EXPECT_EQ(o.library, finalPath(folder + "\\beside\\io.dll"));
+}
+
+// The ANSI functions would name this folder with '?' for each letter outside
+// the ANSI code page, and no library would be found there. Each test runs in a
+// Wine prefix of its own: the folder is made in its temporary folder.
+TEST(WithoutDefaultDllDirectories, BesideTheProgramInAFolderNamedInAnyScript)
+{
+    const wchar_t name[] = L"\u03a3\u03c4\u03b1\u03b8\u03bc\u03cc\u03c2 \u7121\u7dda\u5c40";  // Greek and CJK
+    BOOL lost = FALSE;
+    char ansi[64];
+    WideCharToMultiByte(CP_ACP, 0, name, -1, ansi, sizeof ansi, nullptr, &lost);
+    ASSERT_TRUE(lost) << "the name fits the ANSI code page " << GetACP() << " of this prefix: it tests nothing";
+    wchar_t temp[MAX_PATH];
+    DWORD length = GetTempPathW(MAX_PATH, temp);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    std::string station = outside::utf8(temp) + outside::utf8(name);
+    ASSERT_TRUE(CreateDirectoryW(outside::wide(station).c_str(), nullptr)) << "cannot make " << station;
+    for (const char *file : {"fallback_program.exe", "io.dll"}) {
+        ASSERT_TRUE(CopyFileW(outside::wide(folder + "\\beside\\" + file).c_str(),
+                              outside::wide(station + "\\" + file).c_str(), TRUE))
+            << "cannot copy " << file << " to " << station;
+    }
+
+    Outcome o = run(station, "path", folder + "\\workdir");
+    EXPECT_FALSE(o.said);
+    EXPECT_EQ(o.library, finalPath(station + "\\io.dll"));
+    EXPECT_NE(o.library.find(outside::lowerCase(outside::utf8(name))), std::string::npos) << o.library;
 }
 
 TEST(WithoutDefaultDllDirectories, NeverFromPath)

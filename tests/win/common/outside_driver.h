@@ -9,6 +9,34 @@
 
 namespace outside {
 
+// Paths are kept as UTF-8 here, so that a folder named in any script reaches
+// Windows whole through the wide-character functions.
+inline std::wstring wide(const std::string &utf8)
+{
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    std::wstring w(n > 0 ? n : 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &w[0], n);
+    w.resize(w.size() - 1);
+    return w;
+}
+
+inline std::string utf8(const wchar_t *w)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
+    std::string s(n > 0 ? n : 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w, -1, &s[0], n, nullptr, nullptr);
+    s.resize(s.size() - 1);
+    return s;
+}
+
+// The name of an open file as the system gives it, in UTF-8; empty if none.
+inline std::string finalPathOf(HANDLE file)
+{
+    wchar_t name[MAX_PATH] = L"";
+    DWORD length = GetFinalPathNameByHandleW(file, name, MAX_PATH, 0);
+    return length > 0 && length < MAX_PATH ? utf8(name) : "";
+}
+
 // A path from the host side reaches a Windows program in its Unix form; Wine
 // shows the host's root as drive Z:.
 inline std::string windowsPath(std::string path)
@@ -93,6 +121,46 @@ inline std::string windowText(HWND window)
     return text;
 }
 
+// A window of the driver's own, brought to the front, so that a copy of the
+// program has to bring a window of another copy's forward for it to be there.
+struct ForegroundWindow {
+    HWND window = CreateWindowExA(0, "Static", "another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
+                                  200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ForegroundWindow()
+    {
+        SetForegroundWindow(window);
+        pump();
+    }
+    ~ForegroundWindow() { DestroyWindow(window); }
+    static void pump()
+    {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&msg);
+        }
+    }
+};
+
+// Waits until `window` is the foreground window, pumping this thread's
+// messages meanwhile.
+inline bool waitForForeground(HWND window, DWORD ms)
+{
+    return waitFor([&] {
+        ForegroundWindow::pump();
+        return GetForegroundWindow() == window;
+    }, ms);
+}
+
+// What a message box says: the texts of its Static controls.
+inline std::string boxText(HWND box)
+{
+    std::string said;
+    for (HWND s = nullptr; (s = FindWindowExA(box, s, "Static", nullptr)) != nullptr;) {
+        said += windowText(s);
+    }
+    return said;
+}
+
 // `s` with its ASCII capitals made small, as Windows compares file names.
 inline std::string lowerCase(std::string s)
 {
@@ -107,10 +175,11 @@ inline std::string lowerCase(std::string s)
 // of its own, the one that started the copy, while the test looks at windows.
 class WatchedCopy {
 public:
-    // Starts `path` in the working directory `cwd` (null: ours).
+    // Starts `path` in the working directory `cwd` (null: ours), both UTF-8.
     explicit WatchedCopy(const std::string &path, const char *cwd = nullptr)
     {
         started = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        entered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         this->path = path;
         if (cwd) {
@@ -136,6 +205,7 @@ public:
             CloseHandle(info.hThread);
         }
         CloseHandle(started);
+        CloseHandle(entered);
         CloseHandle(done);
     }
 
@@ -149,6 +219,10 @@ public:
 
     bool running() const { return info.hProcess != nullptr; }
     DWORD pid() const { return info.dwProcessId; }
+    // Whether the copy's own code has begun: its loader has loaded what it
+    // imports and stops at the breakpoint it gives a debugger, the last thing
+    // before the program's entry point runs.
+    bool hasEntered(DWORD ms) const { return WaitForSingleObject(entered, ms) == WAIT_OBJECT_0; }
     // Whether the copy has ended and its last debugging event has been seen.
     bool ended(DWORD ms) const { return WaitForSingleObject(done, ms) == WAIT_OBJECT_0; }
 
@@ -159,8 +233,8 @@ public:
         return code;
     }
 
-    // The libraries it loaded, as lower-case paths; "?" for one whose file
-    // could not be named. Read it once the copy has ended.
+    // The libraries it loaded, as lower-case UTF-8 paths; "?" for one whose
+    // file could not be named. Read it once the copy has ended.
     std::vector<std::string> libraries;
 
     // The path of the library file `name` (lower case) it loaded, or empty.
@@ -180,6 +254,7 @@ public:
 private:
     PROCESS_INFORMATION info = {};
     HANDLE started = nullptr;
+    HANDLE entered = nullptr;
     HANDLE done = nullptr;
     HANDLE watcher = nullptr;
     std::string path, cwd;
@@ -194,12 +269,13 @@ private:
     // threading runtime.
     void watch()
     {
-        STARTUPINFOA si = {};
+        STARTUPINFOW si = {};
         si.cb = sizeof si;
-        std::string commandLine = "\"" + path + "\"";
+        std::wstring program = wide(path), directory = wide(cwd);
+        std::wstring commandLine = L"\"" + program + L"\"";
         PROCESS_INFORMATION pi = {};
-        bool ok = CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
-                                 nullptr, cwd.empty() ? nullptr : cwd.c_str(), &si, &pi) != 0;
+        bool ok = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
+                                 nullptr, cwd.empty() ? nullptr : directory.c_str(), &si, &pi) != 0;
         if (ok) {
             info = pi;
         }
@@ -212,26 +288,27 @@ private:
             if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT && event.u.CreateProcessInfo.hFile) {
                 CloseHandle(event.u.CreateProcessInfo.hFile);
             } else if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT) {
-                char name[MAX_PATH] = "?";
-                if (!event.u.LoadDll.hFile ||
-                    GetFinalPathNameByHandleA(event.u.LoadDll.hFile, name, sizeof name, 0) == 0) {
-                    lstrcpyA(name, "?");
-                }
+                std::string name;
                 if (event.u.LoadDll.hFile) {
+                    name = finalPathOf(event.u.LoadDll.hFile);
                     CloseHandle(event.u.LoadDll.hFile);
                 }
-                libraries.push_back(lowerCase(name));
+                libraries.push_back(name.empty() ? "?" : lowerCase(name));
             }
             DWORD status = DBG_CONTINUE;
-            if (event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT &&
-                event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) {
-                status = DBG_EXCEPTION_NOT_HANDLED;  // the program's own handling goes on
+            if (event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT) {
+                if (event.u.Exception.ExceptionRecord.ExceptionCode == EXCEPTION_BREAKPOINT) {
+                    SetEvent(entered);  // the loader's, before the entry point
+                } else {
+                    status = DBG_EXCEPTION_NOT_HANDLED;  // the program's own handling goes on
+                }
             }
             ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
             if (event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT) {
                 break;
             }
         }
+        SetEvent(entered);  // no longer to be waited for
         SetEvent(done);
     }
 };

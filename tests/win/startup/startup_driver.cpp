@@ -1,7 +1,8 @@
 // Drives the real program from outside, as an operator would, from start to end:
 //   startup_driver.exe PROGRAM.exe with-io|without-io
 // with-io: a port library lies beside the program, so no message comes first.
-// without-io: the program first says it cannot load the port library.
+// without-io: the program first says it cannot load the port library; the
+// tests AtTheLibraryBox.* need this form.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -36,6 +37,15 @@ std::string controlText(HWND dialog, int id)
 
 struct Process {
     PROCESS_INFORMATION info = {};
+    // Starts the program; false if it cannot be started.
+    bool start(const char *arguments = "")
+    {
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        std::string commandLine = "\"" + program + "\"" + arguments;
+        return CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                              &info) != 0;
+    }
     ~Process()
     {
         if (info.hProcess) {
@@ -49,11 +59,7 @@ struct Process {
 TEST(Program, StartsWithThePanelThenTheMainWindowAndEnds)
 {
     Process p;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    std::string commandLine = "\"" + program + "\" --ignored-option";
-    ASSERT_TRUE(CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                               &p.info));
+    ASSERT_TRUE(p.start(" --ignored-option"));
     DWORD pid = p.info.dwProcessId;
 
     if (!withLibrary) {
@@ -114,6 +120,38 @@ TEST(Program, StartsWithThePanelThenTheMainWindowAndEnds)
     DWORD code = 99;
     GetExitCodeProcess(p.info.hProcess, &code);
     EXPECT_EQ(code, 0u);
+}
+
+// A first copy that could not load io.dll waits at its box, before it has a
+// main window. A second copy brings that box, the window the operator must
+// answer, to the front, shows nothing of its own and ends with 0.
+TEST(AtTheLibraryBox, ASecondCopyBringsTheBoxToTheFront)
+{
+    ASSERT_FALSE(withLibrary) << "run from the folder without io.dll";
+    Process first;
+    ASSERT_TRUE(first.start());
+    DWORD pid = first.info.dwProcessId;
+    HWND box = waitForWindow(pid, "#32770", "error");
+    ASSERT_NE(box, nullptr) << "no message about the port library";
+    ASSERT_NE(FindWindowExA(box, nullptr, "Static", "can't initiate io.dll"), nullptr);
+
+    outside::ForegroundWindow other;
+    ASSERT_TRUE(outside::waitForForeground(other.window, patienceMs))
+        << "the driver's window did not come to the front";
+    outside::WatchedCopy second(program);
+    ASSERT_TRUE(second.running()) << "cannot start a second copy";
+    HWND own = nullptr;
+    waitFor([&] { return second.ended(0) || (own = findWindow(second.pid(), nullptr, nullptr, true)) != nullptr; });
+    if (own != nullptr) {
+        ADD_FAILURE() << "the second copy showed a window: \"" << outside::windowText(own) << "\" "
+                      << outside::boxText(own);
+        second.end();
+    }
+    ASSERT_TRUE(second.ended(patienceMs)) << "the second copy did not end";
+    EXPECT_EQ(second.exitCode(), 0u);
+    EXPECT_TRUE(outside::waitForForeground(box, patienceMs)) << "the first copy's box is not in front";
+    EXPECT_TRUE(IsWindowVisible(box)) << "the box was closed";
+    EXPECT_EQ(findWindow(pid, "#32770", "QD-7150 Control"), nullptr) << "the first copy went on by itself";
 }
 
 // The menu as the program carries it.
