@@ -133,21 +133,32 @@ int waitFor(Pred done, DWORD ms)
 // writes and waits the control program makes.
 int tune(int ch)
 {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    while (n > 0 && path[n - 1] != '\\' && path[n - 1] != '/')
+    // Wide characters, so that a folder named in any script is found, and the
+    // name checked against the buffer: a path that does not fit is refused,
+    // never cut short or written past the end.
+    static const wchar_t library[] = L"io.dll";
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) {
+        fprintf(stderr, "simctl: the path of simctl.exe is too long to name io.dll beside it\n");
+        return 1;
+    }
+    while (n > 0 && path[n - 1] != L'\\' && path[n - 1] != L'/')
         --n;
-    path[n] = 0;
-    lstrcatA(path, "io.dll");
-    HMODULE io = LoadLibraryA(path);
+    if (n + sizeof library / sizeof library[0] > MAX_PATH) {
+        fprintf(stderr, "simctl: the path of io.dll beside simctl.exe is too long\n");
+        return 1;
+    }
+    memcpy(path + n, library, sizeof library);
+    HMODULE io = LoadLibraryW(path);
     if (!io) {
-        fprintf(stderr, "simctl: cannot load %s\n", path);
+        fprintf(stderr, "simctl: cannot load io.dll beside simctl.exe (error %lu)\n", GetLastError());
         return 1;
     }
     auto out = reinterpret_cast<void(WINAPI *)(int, int)>(
         reinterpret_cast<void *>(GetProcAddress(io, "PortOut")));
     if (!out) {
-        fprintf(stderr, "simctl: %s has no PortOut\n", path);
+        fprintf(stderr, "simctl: io.dll beside simctl.exe has no PortOut\n");
         return 1;
     }
     int bcd = (ch / 100) * 256 + (ch / 10 % 10) * 16 + ch % 10;

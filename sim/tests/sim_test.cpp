@@ -357,6 +357,39 @@ TEST_F(Simulator, TheOtherEntryPointsLeaveTheTransceiverAlone)
     EXPECT_EQ(sim->writeIndex, logged);
 }
 
+// simctl finds io.dll beside itself in a folder whose name the ANSI code page
+// cannot spell (Greek and CJK letters).
+TEST_F(Simulator, SimctlTunesFromAFolderNamedInAnyScript)
+{
+    wchar_t temp[MAX_PATH];
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    const std::wstring folder = std::wstring(temp) + L"\x03a3\x03c4\x03b1\x03b8\x03bc\x03cc\x03c2 \x7121\x7dda\\";
+    BOOL lost = FALSE;
+    char ansi[MAX_PATH * 2];
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, folder.c_str(), -1, ansi, sizeof ansi, nullptr, &lost);
+    ASSERT_TRUE(lost) << "the ANSI code page spells the folder's name: nothing would be tested";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::string own = ownFolder();
+    std::wstring ownWide(own.begin(), own.end());  // our build folder's name is ASCII
+    for (const wchar_t *file : {L"simctl.exe", L"io.dll"}) {
+        ASSERT_TRUE(CopyFileW((ownWide + file).c_str(), (folder + file).c_str(), FALSE))
+            << "cannot copy a file: error " << GetLastError();
+    }
+    std::wstring cmd = L"\"" + folder + L"simctl.exe\" tune 400";
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        << "error " << GetLastError();
+    DWORD code = 99;
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 60000), static_cast<DWORD>(WAIT_OBJECT_0));
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(sim->channel, 400);
+}
+
 TEST_F(Simulator, SimctlReadsAndDrivesTheSimulatorFromAnotherProcess)
 {
     load(0x32, 0x0F);
