@@ -166,6 +166,23 @@ long findRead(int64_t time, Match match)
     return -1;
 }
 
+// While the scanner runs every tick reads the status once, for the transmit
+// line; a deciding tick reads it again at once, for the squelch. A decision
+// is that second read: from `time` on, the first one that `match` accepts.
+template <typename Match>
+long findDecision(int64_t time, Match match)
+{
+    const int64_t sameTick = static_cast<int64_t>(2 * qpcPerMs);  // ticks are 10 ms apart
+    long i = findRead(time, [](const StatusRead &) { return true; });
+    for (; i > 0 && static_cast<size_t>(i) < reads.size(); ++i) {
+        const StatusRead &r = reads[static_cast<size_t>(i)];
+        if (r.time - reads[static_cast<size_t>(i) - 1].time < sameTick && match(r)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 // Sleeps in slices, keeping up with the record meanwhile.
 void pause(DWORD ms)
 {
@@ -653,7 +670,7 @@ int run(const Options &o)
     // taken off 4 s into the hold, so that the scan leaves at the hold's end;
     // under jump it stays on, and the scan leaves it by itself.
     // The hold runs from the decision that found the channel busy to the next
-    // decision (two status reads); the time on the channel, from its load to
+    // decision (findDecision); the time on the channel, from its load to
     // the next load, adds the first 60 ms dwell.
     FILE *holdsOut = openOut(o.outDir, "holds.csv");
     if (!holdsOut) {
@@ -674,7 +691,7 @@ int run(const Options &o)
         long busyRead = -1;
         for (DWORD t0 = GetTickCount(); busyRead < 0 && GetTickCount() - t0 < 2000; Sleep(5)) {
             readTraffic();
-            busyRead = findRead(loadedAt, [](const StatusRead &r) { return (r.value & 0x40) != 0; });
+            busyRead = findDecision(loadedAt, [](const StatusRead &r) { return (r.value & 0x40) != 0; });
         }
         if (busyRead < 0) {
             fail("%s: %d was never read busy", rule, channel);
@@ -692,7 +709,7 @@ int run(const Options &o)
             fail("%s: the scan did not leave %d", rule, channel);
             return false;
         }
-        long decided = findRead(busyAt + 1, [](const StatusRead &) { return true; });
+        long decided = findDecision(busyAt + 1, [](const StatusRead &) { return true; });
         if (decided < 0) {
             fail("%s: no decision after the one that found %d busy", rule, channel);
             return false;
