@@ -11,7 +11,7 @@
 // memory of sim_shared.h.
 #include "sim/sim_shared.h"
 
-#define IO_API extern "C" __declspec(dllexport)
+#include "sim/io_unused_entries.h"
 
 namespace {
 
@@ -89,17 +89,3 @@ IO_API int WINAPI PortIn(int port)
     qdSimLogAppend(s, port, byte, QD_SIM_IN);
     return byte;
 }
-
-// The rest of the library: present so that a binding finds every name, with
-// no effect on the simulated transceiver.
-IO_API void WINAPI PortWordOut(int, int) {}
-IO_API void WINAPI PortDWordOut(int, DWORD) {}
-IO_API int WINAPI PortWordIn(int) { return 0; }
-IO_API DWORD WINAPI PortDWordIn(int) { return 0; }
-IO_API void WINAPI SetPortBit(int, int) {}
-IO_API void WINAPI ClrPortBit(int, int) {}
-IO_API void WINAPI NotPortBit(int, int) {}
-IO_API int WINAPI GetPortBit(int, int) { return 0; }
-IO_API void WINAPI RightPortShift(int, int) {}
-IO_API void WINAPI LeftPortShift(int, int) {}
-IO_API int WINAPI IsDriverInstalled() { return 0; }

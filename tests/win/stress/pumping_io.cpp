@@ -7,7 +7,7 @@
 // comes after it, so a load that another one interrupts shows in the record.
 #include <windows.h>
 
-#define IO_API extern "C" __declspec(dllexport)
+#include "sim/io_unused_entries.h"
 
 namespace {
 
@@ -96,16 +96,3 @@ IO_API int WINAPI PortIn(int port)
     pumpMessages();
     return value;
 }
-
-// The rest of the library's names, which the program binds and never calls.
-IO_API void WINAPI PortWordOut(int, int) {}
-IO_API void WINAPI PortDWordOut(int, DWORD) {}
-IO_API int WINAPI PortWordIn(int) { return 0; }
-IO_API DWORD WINAPI PortDWordIn(int) { return 0; }
-IO_API void WINAPI SetPortBit(int, int) {}
-IO_API void WINAPI ClrPortBit(int, int) {}
-IO_API void WINAPI NotPortBit(int, int) {}
-IO_API int WINAPI GetPortBit(int, int) { return 0; }
-IO_API void WINAPI RightPortShift(int, int) {}
-IO_API void WINAPI LeftPortShift(int, int) {}
-IO_API int WINAPI IsDriverInstalled() { return 0; }
