@@ -250,6 +250,18 @@ protected:
 
     void key(bool on) { InterlockedExchange(&sim->keyed, on ? 1 : 0); }
 
+    // Keys or releases, then holds the line so for `holdMs`; returns the loads
+    // made meanwhile, and in `at` the time of the change.
+    std::vector<Load> keyAndHold(bool on, double holdMs, int64_t *at)
+    {
+        LONG64 from = mark();
+        *at = now();
+        key(on);
+        return waitForLoads(
+            from, [&](const std::vector<Load> &l) { return !l.empty() && ms(*at, l.back().time) >= holdMs; },
+            patienceMs);
+    }
+
     void carrier(int channel, bool on) { qdSimSetCarrier(sim, channel, QD_SIM_CARRIER_MANUAL, on); }
 
     // The colour of the frequency display as the screen shows it, at a point
@@ -638,12 +650,7 @@ TEST_F(Radio, KeyingStopsTheScanOnTheChannelItHaltedOn)
     Sleep(300);  // halted
     EXPECT_EQ(loads(from).size(), v.size()) << "not halted; " << describe(loads(from), at);
 
-    from = mark();
-    at = now();
-    key(true);
-    v = waitForLoads(
-        from, [&](const std::vector<Load> &l) { return !l.empty() && ms(at, l.back().time) >= 6000; },
-        patienceMs);
+    v = keyAndHold(true, 6000, &at);
     ASSERT_FALSE(v.empty()) << "nothing loaded while keyed";
     for (const Load &l : v) {
         ASSERT_EQ(l.channel, 392) << "keyed: only 145.100 MHz; " << describe(v, at);
@@ -657,12 +664,7 @@ TEST_F(Radio, KeyingStopsTheScanOnTheChannelItHaltedOn)
     COLORREF c = waitForColour(transmitColour);
     EXPECT_TRUE(sameColour(c, transmitColour)) << "keyed, the frequency display shows " << colourName(c);
 
-    from = mark();
-    at = now();
-    key(false);
-    v = waitForLoads(
-        from, [&](const std::vector<Load> &l) { return !l.empty() && ms(at, l.back().time) >= 2000; },
-        patienceMs);
+    v = keyAndHold(false, 2000, &at);
     size_t k = 0;
     while (k < v.size() && v[k].channel == 392) {
         ++k;  // a load under way as the line went
