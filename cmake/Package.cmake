@@ -1,9 +1,8 @@
 # The package of a Windows build (a ZIP by CPack): the program and a README at
 # the top, the simulated transceiver in a folder of its own. The simulator's
 # io.dll never lies beside the program, where it would shadow a real port library.
-# Only the i686 build's is made and shipped (cmake/CrossBuilds.cmake): its
-# README speaks of the 32-bit program. The x86_64 build would name its own
-# "-win64" were cpack run there by hand.
+# Only the i686 build has one (cmake/Windows.cmake), and it is the one we ship
+# (cmake/CrossBuilds.cmake): its README speaks of the 32-bit program.
 install(TARGETS qd7150 RUNTIME DESTINATION .)
 # The README as Notepad reads it on every Windows from XP on: CR LF, Windows-1252.
 set(QD_README ${CMAKE_BINARY_DIR}/README.txt)
@@ -16,11 +15,7 @@ add_custom_target(qd_readme ALL DEPENDS ${QD_README})
 install(FILES ${QD_README} DESTINATION .)
 install(TARGETS qdsim_io qd7150-sim simctl RUNTIME DESTINATION simulator LIBRARY DESTINATION simulator)
 
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    set(CPACK_SYSTEM_NAME win64)
-else()
-    set(CPACK_SYSTEM_NAME win32)
-endif()
+set(CPACK_SYSTEM_NAME win32)
 set(CPACK_GENERATOR ZIP)
 # The package holds the binaries stripped of their symbols; the build keeps them.
 set(CPACK_STRIP_FILES TRUE)

@@ -72,6 +72,8 @@ foreach(dir res ui sim tests/win bench)
     endif()
 endforeach()
 
-if(NOT QD_SHIPPED_DIR)
+# The package: the i686 build's alone. The x86_64 build has no package rules,
+# so that nobody packs a 64-bit program that cannot load the 32-bit io.dll.
+if(NOT QD_SHIPPED_DIR AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     include(cmake/Package.cmake)
 endif()

@@ -13,5 +13,7 @@ struct SettleClock {
 
 // Returns once at least `ms` milliseconds have passed on the clock's counter.
 // A counter that steps back behind the start of the wait cannot tell how long
-// it has lasted: the wait then ends after the platform sleep of `ms` alone.
+// it has lasted: the wait then ends after the platform sleep of `ms` alone. A
+// counter that stops ends it once it has stood still across two top-up sleeps
+// of 1 ms: after `ms` and those two milliseconds slept.
 void settleFor(const SettleClock &clock, unsigned ms);

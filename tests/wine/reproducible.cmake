@@ -11,3 +11,8 @@ add_test(NAME build.package.reproducible-tools COMMAND python3 ${CMAKE_CURRENT_S
 add_test(NAME build.source-date.git-refused COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/test_source_date_git.sh
     ${PROJECT_SOURCE_DIR} ${CMAKE_COMMAND})
 set_tests_properties(build.source-date.git-refused PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60)
+# A step of the rebuild check that fails ends the check at once, named: a clone
+# source that does not exist stops it at the clone, before any configuration.
+add_test(NAME build.check-reproducible.failing-clone COMMAND bash
+    ${CMAKE_CURRENT_SOURCE_DIR}/test_check_reproducible.sh ${PROJECT_SOURCE_DIR})
+set_tests_properties(build.check-reproducible.failing-clone PROPERTIES TIMEOUT 60)
