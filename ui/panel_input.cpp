@@ -146,23 +146,28 @@ bool onDoubleClick(POINT point)
     return true;
 }
 
+// Whether the message is input for the panel that it can take now: while a
+// box of the panel's is open the panel is disabled, and input already on its
+// way to it is left alone.
+bool forOpenPanel(const MSG &msg)
+{
+    return isPanelWindow(msg.hwnd) && IsWindowEnabled(inputPanel);
+}
+
 // True when the message is the panel's own input and has been acted on; the
-// dialog loop then never sees it. While a box of the panel's is open the
-// panel is disabled, and input already on its way to it is left alone.
+// dialog loop then never sees it. Every other message (the timer's among
+// them) is let through after a look at its number alone.
 bool takeMessage(const MSG &msg)
 {
-    if (!isPanelWindow(msg.hwnd) || !IsWindowEnabled(inputPanel)) {
-        return false;
-    }
     switch (msg.message) {
     case WM_KEYDOWN:
-        return onKeyDown(msg.wParam);
+        return forOpenPanel(msg) && onKeyDown(msg.wParam);
     case WM_CHAR:
-        return onCharacter(msg.wParam);
+        return forOpenPanel(msg) && onCharacter(msg.wParam);
     case WM_MOUSEWHEEL:
-        return onWheel(msg.wParam, msg.lParam);
+        return forOpenPanel(msg) && onWheel(msg.wParam, msg.lParam);
     case WM_LBUTTONDBLCLK:
-        return onDoubleClick(msg.pt);
+        return forOpenPanel(msg) && onDoubleClick(msg.pt);
     default:
         return false;
     }

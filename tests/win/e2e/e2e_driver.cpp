@@ -968,6 +968,8 @@ TEST_F(Operator, TheFrequencyBox)
         const char *reason;
     } bad[] = {
         {"abc", "Not a frequency. Type MHz (145.7 or 145,7) or kHz (145700), from 144.000 to 146.000 MHz."},
+        // "+" and a digit go into the field: the panel's keys are the panel's.
+        {"+145.7", "Not a frequency. Type MHz (145.7 or 145,7) or kHz (145700), from 144.000 to 146.000 MHz."},
         {"143.9875", "Outside the band: type a frequency from 144.000 to 146.000 MHz."},
         {"146.0125", "Outside the band: type a frequency from 144.000 to 146.000 MHz."},
         {"145.71", "Between two channels (12.5 kHz apart): the nearest are 145.700 and 145.7125 MHz."},
