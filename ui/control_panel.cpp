@@ -70,7 +70,7 @@ INT_PTR onCommand(HWND dialog, int id)
 void onDestroy(HWND dialog)
 {
     KillTimer(dialog, panelTimerId);
-    stopPanelInput();
+    stopPanelInput(dialog);
     DeleteObject(transmitBrush);
     DeleteObject(receiveBrush);
     transmitBrush = nullptr;

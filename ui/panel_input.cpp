@@ -97,8 +97,9 @@ bool onCharacter(WPARAM character)
     return button != 0;
 }
 
-// Whether the pointer at `point` (screen) is over the panel: the wheel goes to
-// the window with the focus, wherever the pointer is.
+// Whether the pointer at `point` (screen) is over the panel. Windows may give
+// the wheel to the window with the focus wherever the pointer is (before
+// Windows 10, and with "Scroll inactive windows" off).
 bool pointerOverPanel(POINT point)
 {
     return GetAncestor(WindowFromPoint(point), GA_ROOT) == inputPanel;
@@ -187,13 +188,17 @@ LRESULT CALLBACK filterMessage(int code, WPARAM wParam, LPARAM lParam)
 
 void startPanelInput(HWND panel)
 {
+    stopPanelInput(inputPanel);  // one panel at a time reads input: the newest
     inputPanel = panel;
     wheelTurned = 0;
     filterHook = SetWindowsHookExA(WH_MSGFILTER, filterMessage, nullptr, GetCurrentThreadId());
 }
 
-void stopPanelInput()
+void stopPanelInput(HWND panel)
 {
+    if (panel != inputPanel) {
+        return;
+    }
     if (filterHook != nullptr) {
         UnhookWindowsHookEx(filterHook);
     }

@@ -7,4 +7,5 @@
 #include <windows.h>
 
 void startPanelInput(HWND panel);
-void stopPanelInput();
+// Ends the input of `panel`; nothing when another panel reads it.
+void stopPanelInput(HWND panel);
