@@ -30,13 +30,20 @@ int shiftedChannel(int n, int shift)
     return static_cast<int>(static_cast<uint32_t>(n) - static_cast<uint32_t>(shift));
 }
 
+int receiveChannel(int n)
+{
+    return (radioState.duplexMode == 3) ? shiftedChannel(n, radioState.shiftChannels) : n;
+}
+
+int transmitChannel(int n)
+{
+    return (radioState.duplexMode == 1) ? shiftedChannel(n, radioState.shiftChannels) : n;
+}
+
 void formatFrequencies(char *buffer, size_t size, int n)
 {
-    const RadioState &rs = radioState;
-    int rx = (rs.duplexMode == 3) ? shiftedChannel(n, rs.shiftChannels) : n;
-    int tx = (rs.duplexMode == 1) ? shiftedChannel(n, rs.shiftChannels) : n;
-    ChannelFrequency r = channelToFrequency(rx);
-    ChannelFrequency t = channelToFrequency(tx);
+    ChannelFrequency r = channelToFrequency(receiveChannel(n));
+    ChannelFrequency t = channelToFrequency(transmitChannel(n));
     std::snprintf(buffer, size, "RX %d.%.3d\n\nTX %d.%.3d", r.mhz, r.khz, t.mhz, t.khz);
 }
 

@@ -28,6 +28,11 @@ ChannelFrequency channelToFrequency(int n);
 // channel a wrapped result is negative, so it is never loaded.
 int shiftedChannel(int n, int shift);
 
+// The channels received and transmitted on when channel n is selected, under
+// the current duplex mode and shift.
+int receiveChannel(int n);
+int transmitChannel(int n);
+
 // "RX %d.%.3d\n\nTX %d.%.3d" for channel n under the current duplex mode and shift.
 void formatFrequencies(char *buffer, size_t size, int n);
 

@@ -6,6 +6,7 @@
 
 // Dialogs
 #define IDD_CONTROL_PANEL 1101
+#define IDD_FREQUENCY_BOX 1201
 
 // Menu commands of the main window (the menu itself is the named resource "IDM_MENU")
 #define IDM_EXIT 1002
@@ -48,3 +49,7 @@
 #define IDC_SHIFT_DOWN 3001
 #define IDC_SHIFT_UP 3002
 #define IDC_SHIFT_DEFAULT 3003
+
+// Frequency box: the field and the line under it (4001..4009)
+#define IDC_ENTRY_FIELD 4001
+#define IDC_ENTRY_LINE 4002

@@ -3,6 +3,7 @@
 #include "radio/radio_state.h"
 #include "res/resource.h"
 #include "ui/panel_commands.h"
+#include "ui/panel_input.h"
 #include "ui/timer_resolution.h"
 
 namespace {
@@ -33,6 +34,7 @@ INT_PTR onInitDialog(HWND dialog)
     transmitBrush = CreateSolidBrush(transmitColour);
     receiveBrush = CreateSolidBrush(receiveColour);
     initialisePanel(dialog);
+    startPanelInput(dialog);
     InvalidateRect(dialog, nullptr, FALSE);
     stopSwallowingTimerFaults();
     SetTimer(dialog, panelTimerId, panelTimerMs, timerTick);
@@ -68,6 +70,7 @@ INT_PTR onCommand(HWND dialog, int id)
 void onDestroy(HWND dialog)
 {
     KillTimer(dialog, panelTimerId);
+    stopPanelInput(dialog);
     DeleteObject(transmitBrush);
     DeleteObject(receiveBrush);
     transmitBrush = nullptr;

@@ -15,11 +15,16 @@ namespace {
 constexpr int defaultShift = 48;  // 600 kHz
 constexpr int fastStep = 8;       // 100 kHz, whatever the spacing
 
+// The command of a typed channel: beyond the 16 bits of a control identifier,
+// so no WM_COMMAND can carry it.
+constexpr int enteredChannelCommand = 0x10000;
+
 // What the panel is doing: nothing, or a tick, a command or its start. While
 // it is busy, commands wait in a ring, oldest at `firstWaiting`.
 struct WaitingCommand {
     PanelWindow window;
     int id;
+    int channel;  // enteredChannelCommand: the channel typed
 };
 bool panelBusy = false;
 WaitingCommand waitingCommands[maxWaitingCommands];
@@ -115,11 +120,22 @@ void cycleChannelMode(PanelWindow window)
     showScannerStatus(window);
 }
 
+void selectEnteredChannel(PanelWindow window, int channel)
+{
+    if (channel >= bandLowChannel && channel <= bandHighChannel) {
+        radioState.channel = channel;
+        showChannel(window);
+    }
+}
+
 // One command, run at once.
-void runPanelCommand(PanelWindow window, int id)
+void runPanelCommand(PanelWindow window, int id, int channel)
 {
     RadioState &rs = radioState;
     switch (id) {
+    case enteredChannelCommand:
+        selectEnteredChannel(window, channel);
+        break;
     case IDC_STEP_UP:
         stepUp(rs.channelStep);
         showChannel(window);
@@ -214,9 +230,21 @@ void releasePanel()
         WaitingCommand command = waitingCommands[firstWaiting];
         firstWaiting = (firstWaiting + 1) % maxWaitingCommands;
         --waitingCount;
-        runPanelCommand(command.window, command.id);
+        runPanelCommand(command.window, command.id, command.channel);
     }
     panelBusy = false;
+}
+
+// Runs a command now, or once the panel is free.
+void takeCommand(PanelWindow window, int id, int channel)
+{
+    if (takePanel()) {
+        runPanelCommand(window, id, channel);
+        releasePanel();
+    } else if (waitingCount < maxWaitingCommands) {
+        waitingCommands[(firstWaiting + waitingCount) % maxWaitingCommands] = {window, id, channel};
+        ++waitingCount;
+    }
 }
 
 }  // namespace
@@ -267,11 +295,17 @@ void onPanelTick(PanelWindow window)
 
 void onPanelCommand(PanelWindow window, int id)
 {
-    if (takePanel()) {
-        runPanelCommand(window, id);
-        releasePanel();
-    } else if (waitingCount < maxWaitingCommands) {
-        waitingCommands[(firstWaiting + waitingCount) % maxWaitingCommands] = {window, id};
-        ++waitingCount;
+    if (id != enteredChannelCommand) {
+        takeCommand(window, id, 0);
     }
+}
+
+void onPanelChannelEntered(PanelWindow window, int channel)
+{
+    takeCommand(window, enteredChannelCommand, channel);
+}
+
+bool panelIsBusy()
+{
+    return panelBusy;
 }

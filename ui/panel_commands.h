@@ -29,5 +29,16 @@ void onPanelTick(PanelWindow window);
 // the dialog procedure's own).
 void onPanelCommand(PanelWindow window, int id);
 
+// A band channel the operator typed, selected as "[" and "]" select theirs:
+// the scanner display, then the frequency display are written, and the next
+// tick loads it. It waits as a command does while the panel is busy; a channel
+// outside the band changes nothing.
+void onPanelChannelEntered(PanelWindow window, int channel);
+
+// Whether a tick, a command or the panel's start is running. Anything that
+// runs a message loop of its own for the operator (a box) must not start
+// then: every tick would be dropped while it is up.
+bool panelIsBusy();
+
 // "- %.1fKHz" of the shift in kilohertz.
 void formatShift(char *buffer, size_t size, int shiftChannels);

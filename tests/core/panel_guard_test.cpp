@@ -126,4 +126,32 @@ TEST(PanelOneThingAtATime, CommandsBeyondTheWaitingRoomAreDropped)
     EXPECT_TRUE(loadsAreWhole());
 }
 
+// A typed channel is selected as "[" selects 304: both displays at once, the
+// load at the next tick; inside a load it waits its turn as a click does.
+TEST(PanelOneThingAtATime, ATypedChannelIsSelectedAsTheBandEdgeButtonsSelectTheirs)
+{
+    resetPumpingCore();
+    onPanelChannelEntered(panel, 440);
+    EXPECT_EQ(radioState.channel, 440);
+    EXPECT_EQ(port.textOrder, std::vector<int>({IDC_SCANNER_DISPLAY, IDC_FREQUENCY_DISPLAY}));
+    EXPECT_EQ(port.texts[IDC_FREQUENCY_DISPLAY], "RX 145.700\n\nTX 145.100");
+    EXPECT_TRUE(loadedChannels().empty());
+    onPanelTick(panel);
+    EXPECT_EQ(loadedChannels(), std::vector<int>({440}));
+
+    for (int channel : {303, 465, 0, -1}) {
+        onPanelChannelEntered(panel, channel);
+        EXPECT_EQ(radioState.channel, 440) << "outside the band: " << channel;
+    }
+
+    bool busyInside = false;
+    atDataWrite = {{[&] { busyInside = panelIsBusy(); }, [] { onPanelChannelEntered(panel, 304); },
+                    command(IDC_STEP_UP)}};
+    onPanelTick(panel);
+    EXPECT_TRUE(busyInside);
+    EXPECT_FALSE(panelIsBusy());
+    EXPECT_EQ(loadedChannels(), std::vector<int>({440, 440, 305}));
+    EXPECT_TRUE(loadsAreWhole());
+}
+
 }  // namespace

@@ -20,3 +20,6 @@ foreach(scenario ANewCopySaysTheProgramIsAlreadyRunning ANewCopyStartsOnceTheCla
     qd_wine_test(e2e.${scenario} @BUILD@/tests/win/e2e/e2e_driver.exe
         @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=ClaimTaken.${scenario})
 endforeach()
+# The operator's keys, wheel and frequency box, through the input queue.
+qd_wine_test(e2e.OperatorInput @BUILD@/tests/win/e2e/e2e_driver.exe
+    @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=Operator.*)

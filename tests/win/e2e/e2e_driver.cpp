@@ -681,6 +681,351 @@ TEST_F(Radio, KeyingStopsTheScanOnTheChannelItHaltedOn)
     EXPECT_TRUE(sameColour(c, receiveColour)) << "released, the frequency display shows " << colourName(c);
 }
 
+// ---- The operator's keyboard and wheel, and the frequency box ------------------------
+//
+// Real input through the input queue (SendInput), as a keyboard and a mouse
+// give it, to the panel brought to the front.
+class Operator : public Radio {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(Radio::SetUp());
+        bringPanelIntoView();
+        ASSERT_NO_FATAL_FAILURE(bringToFront(panel));
+        ASSERT_NO_FATAL_FAILURE(waitForTicks(3));
+    }
+
+    void bringToFront(HWND window)
+    {
+        SetForegroundWindow(window);
+        ASSERT_TRUE(waitFor([&] { return GetForegroundWindow() == window; }, patienceMs))
+            << "the window did not come to the front";
+    }
+
+    static INPUT keyInput(WORD key, wchar_t character, bool up)
+    {
+        INPUT in = {};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = key;
+        in.ki.wScan = character;
+        in.ki.dwFlags = (character ? KEYEVENTF_UNICODE : 0) | (up ? KEYEVENTF_KEYUP : 0);
+        return in;
+    }
+
+    static void send(std::vector<INPUT> inputs)
+    {
+        UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+        ASSERT_EQ(sent, inputs.size()) << "SendInput took " << sent << " of " << inputs.size();
+    }
+
+    // Presses and releases one key of the keyboard.
+    static void pressKey(WORD key) { send({keyInput(key, 0, false), keyInput(key, 0, true)}); }
+
+    // Types `text` character by character, as a keyboard of any layout gives
+    // them; "\r" is Enter, "\x1b" Escape and "\b" Backspace.
+    static void type(const std::string &text)
+    {
+        std::vector<INPUT> inputs;
+        for (char c : text) {
+            WORD key = c == '\r' ? VK_RETURN : c == '\x1b' ? VK_ESCAPE : c == '\b' ? VK_BACK : 0;
+            wchar_t character = key ? 0 : static_cast<wchar_t>(c);
+            inputs.push_back(keyInput(key, character, false));
+            inputs.push_back(keyInput(key, character, true));
+        }
+        send(inputs);
+    }
+
+    static void pointAt(POINT p)
+    {
+        SetCursorPos(p.x, p.y);
+        ASSERT_TRUE(waitFor([&] {
+            POINT now;
+            return GetCursorPos(&now) && now.x == p.x && now.y == p.y;
+        }, patienceMs)) << "the pointer did not move";
+    }
+
+    static POINT centreOf(HWND window)
+    {
+        RECT r;
+        GetWindowRect(window, &r);
+        return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+
+    static INPUT mouseInput(DWORD flags, int wheel = 0)
+    {
+        INPUT in = {};
+        in.type = INPUT_MOUSE;
+        in.mi.dwFlags = flags;
+        in.mi.mouseData = static_cast<DWORD>(wheel);
+        return in;
+    }
+
+    // A turn of the wheel where the pointer is: 120 is a notch away from the
+    // operator.
+    static void turnWheel(int delta) { send({mouseInput(MOUSEEVENTF_WHEEL, delta)}); }
+
+    static void doubleClick(POINT p)
+    {
+        ASSERT_NO_FATAL_FAILURE(pointAt(p));
+        INPUT down = mouseInput(MOUSEEVENTF_LEFTDOWN), up = mouseInput(MOUSEEVENTF_LEFTUP);
+        send({down, up, down, up});
+    }
+
+    // The frequency box of the program, once it is up.
+    HWND waitForBox() { return outside::waitForWindow(process.dwProcessId, "#32770", "Go to frequency", patienceMs); }
+
+    bool boxGone(HWND box)
+    {
+        return waitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, patienceMs);
+    }
+
+    std::string field(HWND box) { return textOf(GetDlgItem(box, IDC_ENTRY_FIELD)); }
+    std::string line(HWND box) { return textOf(GetDlgItem(box, IDC_ENTRY_LINE)); }
+
+    bool fieldShows(HWND box, const std::string &text)
+    {
+        return waitFor([&] { return field(box) == text; }, patienceMs);
+    }
+
+    // Waits until the transceiver is on `channel` and the frequency display
+    // shows `display`.
+    void expectTuned(int channel, const char *display)
+    {
+        EXPECT_TRUE(waitFor([&] { return sim->channel == channel && text(IDC_FREQUENCY_DISPLAY) == display; },
+                            patienceMs))
+            << "the transceiver is on " << sim->channel << ", not " << channel << "; the display shows "
+            << text(IDC_FREQUENCY_DISPLAY);
+    }
+
+    // The channels loaded from log index `from` on, each run of one channel
+    // once.
+    std::vector<int> channelRuns(LONG64 from)
+    {
+        std::vector<int> runs;
+        for (int channel : channelsOf(loads(from))) {
+            if (runs.empty() || runs.back() != channel) {
+                runs.push_back(channel);
+            }
+        }
+        return runs;
+    }
+
+    // Expects of the loads `v` after a change at `at`: perhaps one or two of
+    // `before` already under way, then `after` alone, the first within 100 ms.
+    void expectChange(const std::vector<Load> &v, int64_t at, int before, int after)
+    {
+        size_t k = 0;
+        while (k < v.size() && v[k].channel == before) {
+            ++k;
+        }
+        ASSERT_LT(k, v.size()) << after << " was not loaded; " << describe(v, at);
+        EXPECT_LT(ms(at, v[k].time), 100.0) << describe(v, at);
+        for (size_t j = k; j < v.size(); ++j) {
+            ASSERT_EQ(v[j].channel, after) << describe(v, at);
+        }
+    }
+
+    // Expects that for `ms` no channel but `channel` is loaded, and the
+    // display keeps `display`.
+    void expectNothingNew(LONG64 from, int channel, const char *display, DWORD ms = 200)
+    {
+        Sleep(ms);
+        EXPECT_EQ(channelRuns(from), std::vector<int>{channel}) << describe(loads(from), now());
+        EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), display);
+    }
+};
+
+// Each key and each notch gives the load its button gives, and the display
+// the button writes: "+" and "-" typed and on the keypad as ">" and "<",
+// Page Up and Down as "»" and "«", Home and End as "[" and "]". The wheel
+// acts only with the pointer over the panel, notch by notch, parts of a notch
+// added up. While the transmitter is keyed none of them changes anything.
+TEST_F(Operator, KeysAndWheelActAsTheirButtonsAndNotWhileKeyed)
+{
+    HWND display = GetDlgItem(panel, IDC_FREQUENCY_DISPLAY);
+    POINT overPanel = centreOf(display);
+    ASSERT_NO_FATAL_FAILURE(pointAt(overPanel));
+    LONG64 from = mark();
+    waitForLoads(from, [](const std::vector<Load> &l) { return !l.empty(); }, patienceMs);
+    struct Input {
+        const char *name;
+        std::function<void()> give;
+        int channel;
+        const char *display;
+    };
+    const Input inputs[] = {
+        {"+", [] { type("+"); }, 433, "RX 145.613\n\nTX 145.012"},
+        {"keypad +", [] { pressKey(VK_ADD); }, 434, "RX 145.625\n\nTX 145.025"},
+        {"-", [] { type("-"); }, 433, "RX 145.613\n\nTX 145.012"},
+        {"keypad -", [] { pressKey(VK_SUBTRACT); }, 432, "RX 145.600\n\nTX 145.000"},
+        {"Page Up", [] { pressKey(VK_PRIOR); }, 440, "RX 145.700\n\nTX 145.100"},
+        {"Page Down", [] { pressKey(VK_NEXT); }, 432, "RX 145.600\n\nTX 145.000"},
+        {"End", [] { pressKey(VK_END); }, 464, "RX 146.000\n\nTX 145.400"},
+        {"Home", [] { pressKey(VK_HOME); }, 304, "RX 144.000\n\nTX 143.400"},
+        {"a notch away", [] { turnWheel(120); }, 305, "RX 144.012\n\nTX 143.413"},
+        {"a notch back", [] { turnWheel(-120); }, 304, "RX 144.000\n\nTX 143.400"},
+        {"two notches at once", [] { turnWheel(240); }, 306, "RX 144.025\n\nTX 143.425"},
+    };
+    for (const Input &input : inputs) {
+        SCOPED_TRACE(input.name);
+        ASSERT_NO_FATAL_FAILURE(input.give());
+        ASSERT_NO_FATAL_FAILURE(expectTuned(input.channel, input.display));
+    }
+
+    // A fine wheel: a third of a notch twice changes nothing, the third time
+    // one step.
+    turnWheel(40);
+    turnWheel(40);
+    turnWheel(40);
+    ASSERT_NO_FATAL_FAILURE(expectTuned(307, "RX 144.038\n\nTX 143.438"));
+    EXPECT_EQ(channelRuns(from), (std::vector<int>{432, 433, 434, 433, 432, 440, 432, 464, 304, 305, 304, 305,
+                                                   306, 307}))
+        << "other loads than the buttons give";
+
+    // The pointer elsewhere: the wheel retunes nothing. Wine gives the
+    // notches to the window under the pointer; Windows set to scroll the
+    // window with the focus gives them to the panel's focused control
+    // wherever the pointer is, and they are posted there as it does.
+    ForegroundWindow other;
+    POINT elsewhere = centreOf(other.window);
+    ASSERT_NO_FATAL_FAILURE(pointAt(elsewhere));
+    ASSERT_NO_FATAL_FAILURE(bringToFront(panel));
+    GUITHREADINFO focus = {};
+    focus.cbSize = sizeof focus;
+    ASSERT_TRUE(waitFor([&] {
+        return GetGUIThreadInfo(GetWindowThreadProcessId(panel, nullptr), &focus) &&
+               GetAncestor(focus.hwndFocus, GA_ROOT) == panel;
+    }, patienceMs)) << "the focus did not come back to the panel";
+    auto postNotches = [&](POINT p, int delta) {
+        PostMessageA(focus.hwndFocus, WM_MOUSEWHEEL, MAKEWPARAM(0, delta), MAKELPARAM(p.x, p.y));
+    };
+    LONG64 unmoved = mark();
+    waitForLoads(unmoved, [](const std::vector<Load> &l) { return !l.empty(); }, patienceMs);
+    turnWheel(120);
+    turnWheel(-240);
+    postNotches(elsewhere, 120);
+    postNotches(elsewhere, -240);
+    postNotches(overPanel, 120);  // taken after those posted before it
+    ASSERT_NO_FATAL_FAILURE(expectTuned(308, "RX 144.050\n\nTX 143.450"));
+    EXPECT_EQ(channelRuns(unmoved), (std::vector<int>{307, 308})) << describe(loads(unmoved), now());
+
+    // Keyed: the transmit channel alone, whatever is pressed or turned.
+    ASSERT_NO_FATAL_FAILURE(pointAt(overPanel));
+    int64_t at = 0;
+    std::vector<Load> v = keyAndHold(true, 100, &at);
+    ASSERT_FALSE(v.empty());
+    ASSERT_EQ(v.back().channel, 260) << describe(v, at);
+    LONG64 keyed = mark();
+    type("+-");
+    for (WORD key : {VK_ADD, VK_SUBTRACT, VK_PRIOR, VK_NEXT, VK_HOME, VK_END}) {
+        pressKey(key);
+    }
+    turnWheel(120);
+    turnWheel(-120);
+    turnWheel(80);
+    expectNothingNew(keyed, 260, "RX 144.050\n\nTX 143.450", 300);
+
+    // Released: the keys work again, and a part of a notch turned while
+    // keyed is not added to the next one.
+    v = keyAndHold(false, 100, &at);
+    ASSERT_FALSE(v.empty());
+    ASSERT_EQ(v.back().channel, 308) << describe(v, at);
+    turnWheel(80);
+    pressKey(VK_PRIOR);
+    ASSERT_NO_FATAL_FAILURE(expectTuned(316, "RX 144.150\n\nTX 143.550"));
+}
+
+// The frequency box. A digit typed opens it with the digit in it, and the
+// line under the field shows what OK would give. It holds nothing up:
+// keying while it is open moves the transmitter within a tick, and OK while
+// keyed changes nothing and says why. What is no channel leaves it open with
+// the reason under the field and loads nothing; "145.7" and Enter load 440
+// by the next tick. A double click on the frequency display opens it with
+// the channel's frequency selected, in reverse duplex the TX line's; Escape
+// closes it, and only it, changing nothing.
+TEST_F(Operator, TheFrequencyBox)
+{
+    type("145.7");  // the digits after the first reach the box as it opens
+    HWND box = waitForBox();
+    ASSERT_NE(box, nullptr) << "a digit opened no box";
+    ASSERT_TRUE(fieldShows(box, "145.7")) << field(box);
+    EXPECT_EQ(line(box), "RX 145.700   TX 145.100");
+
+    int64_t at = 0;
+    std::vector<Load> v = keyAndHold(true, 150, &at);
+    ASSERT_NO_FATAL_FAILURE(expectChange(v, at, homeChannel, 384));
+    LONG64 from = mark();
+    type("\r");
+    const char transmitting[] = "The transmitter is keyed: release it, then press OK.";
+    EXPECT_TRUE(waitFor([&] { return line(box) == transmitting; }, patienceMs)) << line(box);
+    expectNothingNew(from, 384, "RX 145.600\n\nTX 145.000");
+    v = keyAndHold(false, 100, &at);
+    ASSERT_FALSE(v.empty());
+    ASSERT_EQ(v.back().channel, homeChannel) << describe(v, at);
+
+    from = mark();
+    HWND entry = GetDlgItem(box, IDC_ENTRY_FIELD);
+    const struct {
+        const char *typed;
+        const char *reason;
+    } bad[] = {
+        // "+" and the digits go into the field: the panel's keys are the panel's.
+        {"+145.7", "Not a frequency. Type MHz (145.7 or 145,7) or kHz (145700), from 144.000 to 146.000 MHz."},
+        {"146.0125", "Outside the band: type a frequency from 144.000 to 146.000 MHz."},
+        {"145.71", "Between two channels (12.5 kHz apart): the nearest are 145.700 and 145.7125 MHz."},
+        {"\b", "Type MHz (145.7 or 145,7) or kHz (145700), from 144.000 to 146.000 MHz."},
+    };
+    for (const auto &c : bad) {
+        SCOPED_TRACE(c.typed);
+        ask(entry, EM_SETSEL, 0, -1);
+        // A blank typed after Enter reaches the field only if the box is
+        // still open once Enter has been taken; it changes no reason.
+        type(std::string(c.typed) + "\r ");
+        std::string typed = c.typed[0] == '\b' ? "" : c.typed;
+        ASSERT_TRUE(fieldShows(box, typed + " ")) << "the box closed or lost the text: " << field(box);
+        EXPECT_EQ(line(box), c.reason);
+    }
+    EXPECT_EQ(channelRuns(from), std::vector<int>{homeChannel}) << describe(loads(from), now());
+
+    ask(entry, EM_SETSEL, 0, -1);
+    type("145.7");
+    ASSERT_TRUE(fieldShows(box, "145.7"));
+    from = mark();
+    type("\r");
+    ASSERT_TRUE(boxGone(box)) << "Enter did not close the box";
+    // Under Wine without a window manager, hiding a window holds its program
+    // for two seconds, waiting for a manager that is not there: the next
+    // tick comes once the program answers again.
+    ASSERT_TRUE(ask(panel, WM_NULL, 0, 0));
+    at = now();
+    v = waitForLoads(from, [&](const std::vector<Load> &l) { return !l.empty() && ms(at, l.back().time) >= 100; },
+                     patienceMs);
+    ASSERT_NO_FATAL_FAILURE(expectChange(v, at, homeChannel, 440));
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.700\n\nTX 145.100");
+    EXPECT_EQ(text(IDC_SCANNER_DISPLAY).substr(0, 10), " Mode: Off");
+
+    ASSERT_NO_FATAL_FAILURE(click(IDC_REV_DUP));
+    ASSERT_NO_FATAL_FAILURE(expectTuned(392, "RX 145.100\n\nTX 145.700"));
+    ASSERT_NO_FATAL_FAILURE(doubleClick(centreOf(GetDlgItem(panel, IDC_FREQUENCY_DISPLAY))));
+    box = waitForBox();
+    ASSERT_NE(box, nullptr) << "a double click on the frequency display opened no box";
+    EXPECT_EQ(field(box), "145.700");
+    DWORD_PTR selection = 0;
+    ask(GetDlgItem(box, IDC_ENTRY_FIELD), EM_GETSEL, 0, 0, &selection);
+    EXPECT_EQ(LOWORD(selection), 0);
+    EXPECT_EQ(HIWORD(selection), 7) << "the frequency is not selected whole";
+    EXPECT_EQ(line(box), "RX 145.100   TX 145.700");
+    type("145,6");  // replaces the selection
+    ASSERT_TRUE(fieldShows(box, "145,6"));
+    EXPECT_EQ(line(box), "RX 145.000   TX 145.600");
+    from = mark();
+    type("\x1b");
+    ASSERT_TRUE(boxGone(box)) << "Escape did not close the box";
+    ASSERT_TRUE(ask(panel, WM_NULL, 0, 0));
+    EXPECT_TRUE(IsWindowVisible(panel)) << "Escape closed the panel too";
+    expectNothingNew(from, 392, "RX 145.100\n\nTX 145.700");
+}
+
 // Closing the panel stops the loads and shows the main window; "VFO" opens a
 // fresh panel that loads the home channel first; "Avsluta" ends the program.
 TEST_F(Radio, WithoutAPanelNothingIsLoaded)
