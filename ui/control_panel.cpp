@@ -3,6 +3,7 @@
 #include "radio/radio_state.h"
 #include "res/resource.h"
 #include "ui/panel_commands.h"
+#include "ui/radio_groups.h"
 #include "ui/timer_resolution.h"
 
 namespace {
@@ -36,6 +37,7 @@ INT_PTR onInitDialog(HWND dialog)
     InvalidateRect(dialog, nullptr, FALSE);
     stopSwallowingTimerFaults();
     SetTimer(dialog, panelTimerId, panelTimerMs, timerTick);
+    groupRadioButtons(dialog);
     return TRUE;  // focus to the first tab stop, the channel "<"
 }
 
