@@ -20,3 +20,8 @@ foreach(scenario ANewCopySaysTheProgramIsAlreadyRunning ANewCopyStartsOnceTheCla
     qd_wine_test(e2e.${scenario} @BUILD@/tests/win/e2e/e2e_driver.exe
         @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=ClaimTaken.${scenario})
 endforeach()
+# The operator's aids, with input through the system's input queue: the
+# tooltip of every control under the pointer, and the keyboard's way round the
+# panel (Tab changes nothing, the arrows select each radio button).
+qd_wine_test(e2e.OperatorAids @BUILD@/tests/win/e2e/e2e_driver.exe
+    @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=Aids.*)
