@@ -869,9 +869,10 @@ protected:
     }
 };
 
-// Resting the pointer on each control shows its tip, read back whole, the
-// characters outside the ANSI code page ("«", "→") among them. Moving from
-// one control to the next shows the next tip at once.
+// Resting the pointer on each control shows its tip, read back whole, with
+// the characters that not every ANSI code page has ("«", "→"). Moving from
+// one control straight to the next shows the next tip after the short delay
+// that tooltips keep between two tips.
 TEST_F(Aids, EveryControlShowsItsTipUnderThePointer)
 {
     const struct {
