@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 # and on a folder that shows every file 0777, as a Windows drive does.
 packages=(cmake git g++ make libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-          wine64 wine32:i386 fonts-wine xvfb xauth imagemagick x11-utils xdotool python3 gnuplot-nox
+          wine64 wine32:i386 fonts-wine fonts-dejavu-core xvfb xauth imagemagick x11-utils xdotool python3 gnuplot-nox
           locales bindfs)
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

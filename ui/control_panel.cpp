@@ -4,6 +4,9 @@
 #include "res/resource.h"
 #include "ui/panel_commands.h"
 #include "ui/panel_input.h"
+#include "ui/panel_names.h"
+#include "ui/panel_tips.h"
+#include "ui/radio_groups.h"
 #include "ui/timer_resolution.h"
 
 namespace {
@@ -38,6 +41,11 @@ INT_PTR onInitDialog(HWND dialog)
     InvalidateRect(dialog, nullptr, FALSE);
     stopSwallowingTimerFaults();
     SetTimer(dialog, panelTimerId, panelTimerMs, timerTick);
+    // What the operator needs to find the way round comes after the first
+    // load: COM and comctl32 take their time to load on the first opening.
+    groupRadioButtons(dialog);
+    addPanelTips(dialog);
+    namePanelButtons(dialog);
     return TRUE;  // focus to the first tab stop, the channel "<"
 }
 
@@ -69,6 +77,8 @@ INT_PTR onCommand(HWND dialog, int id)
 
 void onDestroy(HWND dialog)
 {
+    clearPanelNames(dialog);
+    removePanelTips();
     KillTimer(dialog, panelTimerId);
     stopPanelInput(dialog);
     DeleteObject(transmitBrush);

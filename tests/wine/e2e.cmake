@@ -20,6 +20,10 @@ foreach(scenario ANewCopySaysTheProgramIsAlreadyRunning ANewCopyStartsOnceTheCla
     qd_wine_test(e2e.${scenario} @BUILD@/tests/win/e2e/e2e_driver.exe
         @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=ClaimTaken.${scenario})
 endforeach()
-# The operator's keys, wheel and frequency box, through the input queue.
-qd_wine_test(e2e.OperatorInput @BUILD@/tests/win/e2e/e2e_driver.exe
-    @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=Operator.*)
+# The operator's aids and input, through the system's input queue: the tooltip
+# of every control under the pointer; the keyboard's way round the panel (Tab
+# changes nothing, the arrows select each radio button); keys, wheel notches
+# and the frequency box giving their buttons' loads, and nothing while keyed.
+# One registered test, so that the Wine environment is made once for them.
+qd_wine_test(e2e.OperatorAidsAndInput @BUILD@/tests/win/e2e/e2e_driver.exe
+    @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=Aids.*:Operator.*)

@@ -81,6 +81,19 @@ prefix() {
     else
         echo "warning: Wine's fonts are missing (package fonts-wine): windows will draw with other fonts"
     fi
+    # Windows' Tahoma, the tooltips' font, has every glyph of the WGL4 set,
+    # the arrows among them ("→" in the panel's tips); Wine's own Tahoma has
+    # no arrows. Wine, as Windows, takes a glyph that a font lacks from the
+    # fonts linked to it: DejaVu Sans (Debian's fonts-dejavu-core) joins them.
+    # Done once for a prefix (its registry file then names the font).
+    local links key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+    if ! grep -q 'DejaVuSans\.ttf,DejaVu Sans' "$WINEPREFIX/system.reg" 2>/dev/null; then
+        links=$("$wine" reg query "$key" /v Tahoma 2>/dev/null </dev/null |
+            sed -n 's/^ *Tahoma *REG_MULTI_SZ *//p' | tr -d '\r')
+        "$wine" reg add "$key" /v Tahoma /t REG_MULTI_SZ /d "${links:+$links\\0}DejaVuSans.ttf,DejaVu Sans" /f \
+            >/dev/null 2>&1 </dev/null
+        /usr/lib/wine/wineserver -w 2>/dev/null
+    fi
     echo "wine environment ready on display $DISPLAY, prefix $WINEPREFIX"
     if [ -f "$state/no-wine32" ]; then
         echo "32-bit programs cannot run here; the i686 programs will be skipped: $(cat "$state/no-wine32")"

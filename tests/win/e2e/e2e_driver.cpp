@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -1140,6 +1141,192 @@ TEST_F(Radio, ANewCopyStartsOnceTheFirstHasEndedOrBeenKilled)
         TerminateProcess(process.hProcess, 1);
         ASSERT_EQ(WaitForSingleObject(process.hProcess, patienceMs), static_cast<DWORD>(WAIT_OBJECT_0));
     }
+}
+
+// ---- The operator's aids: tooltips under the pointer, the keyboard --------------
+
+// Input through the system's input queue, as from the mouse and the keyboard.
+class Aids : public Radio {
+protected:
+    // Moves the pointer to the middle of control `id`.
+    void pointAt(int id)
+    {
+        RECT r;
+        GetWindowRect(GetDlgItem(panel, id), &r);
+        INPUT in = {};
+        in.type = INPUT_MOUSE;
+        in.mi.dx = MulDiv((r.left + r.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        in.mi.dy = MulDiv((r.top + r.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+        in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        ASSERT_EQ(SendInput(1, &in, sizeof in), 1u);
+    }
+
+    // The text of the program's tooltip that is showing; empty when none is.
+    std::wstring tipShown()
+    {
+        HWND tip = outside::findWindow(process.dwProcessId, "tooltips_class32", nullptr, true);
+        wchar_t text[256] = L"";
+        if (tip != nullptr) {
+            SendMessageTimeoutW(tip, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, patienceMs,
+                                nullptr);
+        }
+        return text;
+    }
+
+    void pressKey(WORD key, bool shift = false)
+    {
+        std::vector<INPUT> in;
+        auto add = [&](WORD vk, DWORD up) {
+            INPUT i = {};
+            i.type = INPUT_KEYBOARD;
+            i.ki.wVk = vk;
+            i.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
+            i.ki.dwFlags = up | (vk >= VK_LEFT && vk <= VK_DOWN ? KEYEVENTF_EXTENDEDKEY : 0);
+            in.push_back(i);
+        };
+        if (shift) {
+            add(VK_SHIFT, 0);
+        }
+        add(key, 0);
+        add(key, KEYEVENTF_KEYUP);
+        if (shift) {
+            add(VK_SHIFT, KEYEVENTF_KEYUP);
+        }
+        ASSERT_EQ(SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)), in.size());
+    }
+
+    // The control of the panel that has the keyboard focus, by identifier.
+    int focused()
+    {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        if (!GetGUIThreadInfo(process.dwThreadId, &info) || info.hwndFocus == nullptr) {
+            return 0;
+        }
+        return GetParent(info.hwndFocus) == panel ? GetDlgCtrlID(info.hwndFocus) : -1;
+    }
+
+    // The marked button of the spacing and of the working, as 2010 * 10000 + 2000.
+    int marks()
+    {
+        int spacing = marked(IDC_SPACING_12K5) ? IDC_SPACING_12K5 : marked(IDC_SPACING_25K) ? IDC_SPACING_25K : 0;
+        return spacing * 10000 + markedDuplexButton();
+    }
+};
+
+// Resting the pointer on each control shows its tip, read back whole, with
+// the characters that not every ANSI code page has ("«", "→"). Moving from
+// one control straight to the next shows the next tip after the short delay
+// that tooltips keep between two tips.
+TEST_F(Aids, EveryControlShowsItsTipUnderThePointer)
+{
+    const struct {
+        int id;
+        const wchar_t *tip;
+    } tips[] = {
+        {IDC_STEP_DOWN, L"<: one step down, 12.5 or 25 kHz (- key, wheel towards you)"},
+        {IDC_STEP_UP, L">: one step up, 12.5 or 25 kHz (+ key, wheel away from you)"},
+        {IDC_FAST_DOWN, L"\u00AB: 100 kHz down (Page Down)"},
+        {IDC_FAST_UP, L"\u00BB: 100 kHz up (Page Up)"},
+        {IDC_BAND_LOW, L"[: band low edge, 144.000 MHz (Home)"},
+        {IDC_BAND_HIGH, L"]: band high edge, 146.000 MHz (End)"},
+        {IDC_FREQUENCY_DISPLAY, L"RX and TX frequency: type a digit or double-click to enter one; the wheel tunes"},
+        {IDC_SPACING_12K5, L"12.5 KHz: < and > step 12.5 kHz"},
+        {IDC_SPACING_25K, L"25 KHz: < and > step 25 kHz"},
+        {IDC_DUPLEX, L"duplex: TX the repeater shift below RX"},
+        {IDC_REV_DUP, L"Rev dup: reverse duplex, RX the repeater shift below TX"},
+        {IDC_SIMPLEX, L"Simplex: RX and TX on one frequency"},
+        {IDC_SHIFT_DEFAULT, L"=: repeater shift back to 600 kHz"},
+        {IDC_SHIFT_DOWN, L"<: repeater shift 12.5 kHz smaller"},
+        {IDC_SHIFT_UP, L">: repeater shift 12.5 kHz larger"},
+        {IDC_SHIFT_DISPLAY, L"Repeater shift: how far TX lies below RX in duplex"},
+        {IDC_SCAN, L"Scan: scanner halt \u2192 skip \u2192 off"},
+        {IDC_SCAN_START, L"Start: this channel begins the scan range"},
+        {IDC_SCAN_STOP, L"Stop: this channel ends the scan range"},
+        {IDC_WATCH, L"Watch: this channel is the priority watch channel; again to clear"},
+        {IDC_MODE, L"Mode: this channel's scan mode, on \u2192 jump \u2192 off"},
+        {IDC_SCANNER_DISPLAY, L"Scanner: state, scan range, this channel's scan mode, watch channel"},
+        {IDC_RESET, L"Reset: back to 145.600 MHz, duplex, 600 kHz shift, scanner off"},
+    };
+    bringPanelIntoView();
+    for (const auto &t : tips) {
+        SCOPED_TRACE(testing::Message() << "control " << t.id);
+        ASSERT_NO_FATAL_FAILURE(pointAt(t.id));
+        std::wstring shown;
+        waitFor([&] { return (shown = tipShown()) == t.tip; }, 5000);
+        EXPECT_EQ(shown, std::wstring(t.tip));
+    }
+}
+
+// Tab goes round every tab stop, landing on the marked button of each radio
+// group, forwards and backwards, and changes no mark and no load; the arrows
+// move within a group and select as a click does, which the loads show for
+// the working (reverse duplex receives 600 kHz below) and the next step for
+// the spacing.
+TEST_F(Aids, TabChangesNothingAndTheArrowsSelectEveryRadioButton)
+{
+    constexpr int home = IDC_SPACING_12K5 * 10000 + IDC_DUPLEX, wide = IDC_SPACING_25K * 10000;
+    constexpr int wideRev = wide + IDC_REV_DUP;
+    const struct Step {
+        WORD key;
+        bool shift;
+        int focus, marks, channel;  // afterwards: the focused control, the marks, the channel loaded
+    } steps[] = {
+        {VK_TAB, false, IDC_STEP_UP, home, 432},       {VK_TAB, false, IDC_FAST_DOWN, home, 432},
+        {VK_TAB, false, IDC_FAST_UP, home, 432},       {VK_TAB, false, IDC_BAND_LOW, home, 432},
+        {VK_TAB, false, IDC_BAND_HIGH, home, 432},     {VK_TAB, false, IDC_SPACING_12K5, home, 432},
+        {VK_TAB, false, IDC_DUPLEX, home, 432},        {VK_TAB, true, IDC_SPACING_12K5, home, 432},
+        {VK_RIGHT, false, IDC_SPACING_25K, wide + IDC_DUPLEX, 432},
+        {VK_RIGHT, false, IDC_SPACING_12K5, home, 432},
+        {VK_LEFT, false, IDC_SPACING_25K, wide + IDC_DUPLEX, 432},
+        {VK_TAB, false, IDC_DUPLEX, wide + IDC_DUPLEX, 432},
+        {VK_RIGHT, false, IDC_REV_DUP, wideRev, 384},
+        {VK_DOWN, false, IDC_SIMPLEX, wide + IDC_SIMPLEX, 432},
+        {VK_RIGHT, false, IDC_DUPLEX, wide + IDC_DUPLEX, 432},
+        {VK_UP, false, IDC_SIMPLEX, wide + IDC_SIMPLEX, 432},
+        {VK_LEFT, false, IDC_REV_DUP, wideRev, 384},
+        // Out and back in, both ways: Tab lands on the marked button, not the group's first.
+        {VK_TAB, false, IDC_SHIFT_DEFAULT, wideRev, 384}, {VK_TAB, true, IDC_REV_DUP, wideRev, 384},
+        {VK_TAB, true, IDC_SPACING_25K, wideRev, 384},    {VK_TAB, true, IDC_BAND_HIGH, wideRev, 384},
+        {VK_TAB, false, IDC_SPACING_25K, wideRev, 384},   {VK_TAB, false, IDC_REV_DUP, wideRev, 384},
+        {VK_TAB, false, IDC_SHIFT_DEFAULT, wideRev, 384}, {VK_TAB, false, IDC_SHIFT_DOWN, wideRev, 384},
+        {VK_TAB, false, IDC_SHIFT_UP, wideRev, 384},      {VK_TAB, false, IDC_SCAN, wideRev, 384},
+        {VK_TAB, false, IDC_SCAN_START, wideRev, 384},    {VK_TAB, false, IDC_SCAN_STOP, wideRev, 384},
+        {VK_TAB, false, IDC_WATCH, wideRev, 384},         {VK_TAB, false, IDC_MODE, wideRev, 384},
+        {VK_TAB, false, IDC_RESET, wideRev, 384},         {VK_TAB, false, IDC_STEP_DOWN, wideRev, 384},
+    };
+    bringPanelIntoView();
+    SetForegroundWindow(panel);
+    ASSERT_TRUE(waitForForeground(panel)) << "the panel did not come to the front";
+    ASSERT_TRUE(waitFor([&] { return focused() == IDC_STEP_DOWN; }, patienceMs))
+        << "the focus is on " << focused() << ", not on the first tab stop";
+    int channel = homeChannel;
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        const Step &s = steps[i];
+        SCOPED_TRACE(testing::Message() << "step " << i << ", to " << s.focus);
+        LONG64 from = mark();
+        int64_t at = now();
+        ASSERT_NO_FATAL_FAILURE(pressKey(s.key, s.shift));
+        ASSERT_TRUE(waitFor([&] { return focused() == s.focus; }, patienceMs)) << "the focus is on " << focused();
+        EXPECT_EQ(marks(), s.marks);
+        // The ticks go on: after a load that was under way as the key came,
+        // every load is of the channel the step gives.
+        std::vector<Load> v = waitForLoads(
+            from, [&](const std::vector<Load> &l) { return l.size() >= 3 && l.back().channel == s.channel; },
+            patienceMs);
+        ASSERT_GE(v.size(), 3u) << describe(v, at);
+        for (size_t k = v[0].channel == channel ? 1 : 0; k < v.size(); ++k) {
+            ASSERT_EQ(v[k].channel, s.channel) << describe(v, at);
+        }
+        channel = s.channel;
+    }
+    // The arrows left 25 kHz selected: ">" steps two channels (reverse duplex: RX 48 below).
+    LONG64 from = mark();
+    ASSERT_NO_FATAL_FAILURE(click(IDC_STEP_UP));
+    std::vector<Load> v = waitForLoads(
+        from, [](const std::vector<Load> &l) { return !l.empty() && l.back().channel != 384; }, patienceMs);
+    ASSERT_FALSE(v.empty());
+    EXPECT_EQ(v.back().channel, 434 - 48) << describe(v, now());
 }
 
 // A claim held by a process without windows (this driver, here), as by a copy

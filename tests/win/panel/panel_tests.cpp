@@ -7,14 +7,17 @@
 
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "radio/platform_seam.h"
 #include "radio/radio_state.h"
 #include "scanner/channel_memory.h"
 #include "ui/control_panel.h"
+#include "ui/panel_names.h"
 
 namespace {
 
@@ -286,14 +289,30 @@ DWORD createdExStyle(const ControlRow &c)
     return ex;
 }
 
-bool isRadioButton(const ControlRow &c)
+// What the panel makes of the radio buttons as it opens: two keyboard groups,
+// {12.5 KHz, 25 KHz} and {duplex, Rev dup, Simplex}, each begun by its first
+// button, which is marked and so the group's tab stop; the control after each
+// group begins a group of its own.
+DWORD openedStyle(const ControlRow &c)
 {
-    return std::strcmp(c.className, "Button") == 0 && (c.style & BS_TYPEMASK) == BS_AUTORADIOBUTTON;
+    switch (c.id) {
+    case 2010:
+    case 2000:
+        return createdStyle(c) | WS_TABSTOP;
+    case 2011:
+    case 2001:
+    case 2002:
+        return createdStyle(c) & ~static_cast<DWORD>(WS_GROUP);
+    case 2155:
+    case 3003:
+        return createdStyle(c) | WS_GROUP;
+    default:
+        return createdStyle(c);
+    }
 }
 
-// Checks every created item against the template. Marking a radio button moves
-// WS_TABSTOP onto the checked button of its set (the platform's radio-button
-// behaviour), so after the panel's own marking that bit is left out for them.
+// Checks every created item against the template, or with `panelTexts` as the
+// panel leaves it once it has opened.
 void expectControls(HWND dialog, bool panelTexts)
 {
     std::vector<HWND> items = children(dialog);
@@ -308,8 +327,7 @@ void expectControls(HWND dialog, bool panelTexts)
         EXPECT_EQ(lstrcmpiA(className, c.className), 0) << className;
 
         DWORD style = static_cast<DWORD>(GetWindowLongA(item, GWL_STYLE));
-        DWORD mask = (panelTexts && isRadioButton(c)) ? ~static_cast<DWORD>(WS_TABSTOP) : ~0u;
-        EXPECT_EQ(style & mask, createdStyle(c) & mask) << std::hex << style;
+        EXPECT_EQ(style, panelTexts ? openedStyle(c) : createdStyle(c)) << std::hex << style;
         DWORD ex = static_cast<DWORD>(GetWindowLongA(item, GWL_EXSTYLE));
         EXPECT_EQ(ex, createdExStyle(c)) << std::hex << ex;
 
@@ -789,6 +807,111 @@ TEST(PanelModal, OkCancelAndCloseAllGiveResultOne)
         pumpFor(100);
         EXPECT_TRUE(traffic.empty()) << "no tick after the panel is gone";
     }
+}
+
+// ---- 8. Names for screen readers --------------------------------------------------
+
+using ControlName = std::pair<int, std::wstring>;  // by control identifier
+
+// Stands for the accessibility property services and records what the panel
+// asks of them. A name given any other way than as the client object's own
+// name (PROPID_ACC_NAME) is recorded under the identifier -1.
+struct NameService : IAccPropServices {
+    std::vector<ControlName> named;
+    std::vector<int> cleared;
+    int references = 0;
+
+    static int annotated(HWND control, DWORD object, DWORD child, const MSAAPROPID &property)
+    {
+        const GUID name = {0x608d3df8, 0x8128, 0x4aa7, {0xa4, 0x28, 0xf5, 0x5e, 0x49, 0x26, 0x72, 0x91}};
+        bool asName = object == static_cast<DWORD>(OBJID_CLIENT) && child == CHILDID_SELF && property == name;
+        return asName ? GetDlgCtrlID(control) : -1;
+    }
+    HRESULT STDMETHODCALLTYPE SetHwndPropStr(HWND control, DWORD object, DWORD child, MSAAPROPID property,
+                                             LPCWSTR text) override
+    {
+        named.push_back({annotated(control, object, child, property), text});
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ClearHwndProps(HWND control, DWORD object, DWORD child, const MSAAPROPID *properties,
+                                             int count) override
+    {
+        cleared.push_back(count == 1 ? annotated(control, object, child, properties[0]) : -1);
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **out) override
+    {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    // Not for the panel.
+    HRESULT STDMETHODCALLTYPE SetPropValue(const BYTE *, DWORD, MSAAPROPID, VARIANT) override { return E_FAIL; }
+    HRESULT STDMETHODCALLTYPE SetPropServer(const BYTE *, DWORD, const MSAAPROPID *, int, IAccPropServer *,
+                                            AnnoScope) override { return E_FAIL; }
+    HRESULT STDMETHODCALLTYPE ClearProps(const BYTE *, DWORD, const MSAAPROPID *, int) override { return E_FAIL; }
+    HRESULT STDMETHODCALLTYPE SetHwndProp(HWND, DWORD, DWORD, MSAAPROPID, VARIANT) override { return E_FAIL; }
+    HRESULT STDMETHODCALLTYPE SetHwndPropServer(HWND, DWORD, DWORD, const MSAAPROPID *, int, IAccPropServer *,
+                                                AnnoScope) override { return E_FAIL; }
+    HRESULT STDMETHODCALLTYPE ComposeHwndIdentityString(HWND, DWORD, DWORD, BYTE **, DWORD *) override
+    { return E_FAIL; }
+    HRESULT STDMETHODCALLTYPE DecomposeHwndIdentityString(const BYTE *, DWORD, HWND *, DWORD *, DWORD *) override
+    { return E_FAIL; }
+    HRESULT STDMETHODCALLTYPE SetHmenuProp(HMENU, DWORD, MSAAPROPID, VARIANT) override { return E_FAIL; }
+    HRESULT STDMETHODCALLTYPE SetHmenuPropStr(HMENU, DWORD, MSAAPROPID, LPCWSTR) override { return E_FAIL; }
+    HRESULT STDMETHODCALLTYPE SetHmenuPropServer(HMENU, DWORD, const MSAAPROPID *, int, IAccPropServer *,
+                                                 AnnoScope) override { return E_FAIL; }
+    HRESULT STDMETHODCALLTYPE ClearHmenuProps(HMENU, DWORD, const MSAAPROPID *, int) override { return E_FAIL; }
+    HRESULT STDMETHODCALLTYPE ComposeHmenuIdentityString(HMENU, DWORD, BYTE **, DWORD *) override { return E_FAIL; }
+    HRESULT STDMETHODCALLTYPE DecomposeHmenuIdentityString(const BYTE *, DWORD, HMENU *, DWORD *) override
+    { return E_FAIL; }
+};
+
+NameService *nameService;  // what the panel gets when it asks for the service
+
+HRESULT giveNameService(IAccPropServices **service)
+{
+    nameService->AddRef();
+    *service = nameService;
+    return S_OK;
+}
+
+template <typename T>
+std::vector<T> sorted(std::vector<T> v)
+{
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+// Each symbol button is named for what it does while the panel is open, the
+// names are taken back when it closes, and the service is released.
+TEST(PanelNames, SymbolButtonsAreNamedWhileThePanelIsOpen)
+{
+    const std::vector<ControlName> names = {
+        {1102, L"100 kHz down"},  {1103, L"100 kHz up"},    {1104, L"Band low edge"},
+        {1105, L"Band high edge"}, {1106, L"Channel down"}, {1107, L"Channel up"},
+        {3001, L"Shift down"},    {3002, L"Shift up"},      {3003, L"Shift 600 kHz"},
+    };
+    std::vector<int> ids;
+    for (const ControlName &n : names) {
+        ids.push_back(n.first);
+    }
+    resetProgram();
+    NameService service;
+    nameService = &service;
+    HRESULT (*createService)(IAccPropServices **) = createNameService;
+    createNameService = giveNameService;
+    HWND dialog = createPanel(controlPanelProc);
+    createNameService = createService;
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(sorted(service.named), names);
+    EXPECT_TRUE(service.cleared.empty());
+    EXPECT_EQ(service.references, 1);
+
+    DestroyWindow(dialog);
+    EXPECT_EQ(sorted(service.cleared), ids);
+    EXPECT_EQ(service.references, 0) << "the service was not released";
 }
 
 }  // namespace

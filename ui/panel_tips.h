@@ -1,0 +1,13 @@
+// The panel's tooltips: every button and the frequency and scanner displays
+// say in plain words what they do, with the key where there is one. The
+// tooltip control comes from comctl32, loaded at run time from the system
+// folder; without it the panel simply has no tips.
+#pragma once
+
+#include <windows.h>
+
+// Makes the panel's tooltip control and its tools; once the panel's controls exist.
+void addPanelTips(HWND dialog);
+
+// Destroys the tooltip control, which takes its tools with it.
+void removePanelTips();
