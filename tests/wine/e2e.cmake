@@ -8,6 +8,7 @@ foreach(scenario
         JumpScanHoldsEachBusyChannelBriefly
         BusyWatchChannelOutsideTheRangeIsReached
         KeyingStopsTheScanOnTheChannelItHaltedOn
+        KeyingOnARepeaterInputAnswersThereAndTheNextScanStartsAfresh
         WithoutAPanelNothingIsLoaded
         ASecondCopyLeavesTheTransceiverToTheFirst
         ANewCopyStartsOnceTheFirstHasEndedOrBeenKilled)
@@ -15,8 +16,9 @@ foreach(scenario
         @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=Radio.${scenario})
 endforeach()
 # A claim on the port held by a process without windows, for good or for about
-# a second.
+# a second; and the claim's name held by an object of another kind, so that no
+# claim can be made at all (ClaimTakenByAnotherKind).
 foreach(scenario ANewCopySaysTheProgramIsAlreadyRunning ANewCopyStartsOnceTheClaimComesFree)
     qd_wine_test(e2e.${scenario} @BUILD@/tests/win/e2e/e2e_driver.exe
-        @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=ClaimTaken.${scenario})
+        @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=ClaimTaken*.${scenario})
 endforeach()

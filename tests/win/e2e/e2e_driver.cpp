@@ -681,6 +681,56 @@ TEST_F(Radio, KeyingStopsTheScanOnTheChannelItHaltedOn)
     EXPECT_TRUE(sameColour(c, receiveColour)) << "released, the frequency display shows " << colourName(c);
 }
 
+// Halted on a busy repeater input, 145.050 MHz, the operator keys to answer
+// the station heard there: the keyed stop selects simplex, so the transmitter
+// and, after the release, the receiver stay on that channel. The next Scan
+// starts afresh: its first step comes a few ticks on, not at the end of the
+// hold that the keying cut short.
+TEST_F(Radio, KeyingOnARepeaterInputAnswersThereAndTheNextScanStartsAfresh)
+{
+    ASSERT_NO_FATAL_FAILURE(stepTo(homeChannel, 386));
+    carrier(388, true);
+    int64_t at = now();
+    click(IDC_SCAN);
+    LONG64 from = mark();
+    std::vector<Load> v = waitForLoads(
+        from, [](const std::vector<Load> &l) { return !l.empty() && l.back().channel == 388; }, patienceMs);
+    ASSERT_EQ(channelsOf(v), (std::vector<int>{387, 388})) << describe(v, at);
+    Sleep(300);  // halted, early in the hold
+    EXPECT_EQ(loads(from).size(), v.size()) << "not halted; " << describe(loads(from), at);
+
+    v = keyAndHold(true, 1000, &at);
+    ASSERT_FALSE(v.empty()) << "nothing loaded while keyed";
+    EXPECT_LT(ms(at, v.front().time), 100.0) << describe(v, at);
+    for (const Load &l : v) {
+        ASSERT_EQ(l.channel, 388) << "keyed: only 145.050 MHz; " << describe(v, at);
+    }
+    EXPECT_EQ(text(IDC_SCANNER_DISPLAY), "Mode: Off");
+    EXPECT_EQ(markedDuplexButton(), IDC_SIMPLEX);
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.050\n\nTX 145.050");
+
+    v = keyAndHold(false, 1000, &at);
+    ASSERT_FALSE(v.empty()) << "nothing loaded after the release";
+    for (const Load &l : v) {
+        ASSERT_EQ(l.channel, 388) << "released: 145.050 MHz again; " << describe(v, at);
+    }
+
+    // About 4.4 s of the halt hold were left when the keying stopped the scan.
+    carrier(388, false);
+    from = mark();
+    at = now();
+    click(IDC_SCAN);
+    v = waitForLoads(
+        from, [](const std::vector<Load> &l) { return !l.empty() && l.back().channel == 390; }, patienceMs);
+    size_t k = 0;
+    while (k < v.size() && v[k].channel == 388) {
+        ++k;  // a tick's load before the press
+    }
+    ASSERT_EQ(v.size(), k + 2) << describe(v, at);
+    EXPECT_EQ(v[k].channel, 389) << describe(v, at);
+    EXPECT_LT(ms(at, v[k].time), 1500.0) << "the rest of the old hold ran first; " << describe(v, at);
+}
+
 // Closing the panel stops the loads and shows the main window; "VFO" opens a
 // fresh panel that loads the home channel first; "Avsluta" ends the program.
 TEST_F(Radio, WithoutAPanelNothingIsLoaded)
@@ -817,9 +867,35 @@ protected:
         }
         Radio::TearDown();
     }
+    void expectAlreadyRunningBox();
+};
+
+// The claim's name held by an object of another kind, an event here: no claim
+// can be made at all, and that counts as the claim taken.
+class ClaimTakenByAnotherKind : public ClaimTaken {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(openSimulator());
+        claim = CreateEventA(nullptr, TRUE, FALSE, transceiverClaimName);
+        ASSERT_NE(claim, nullptr);
+        ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "the name was taken already";
+        HANDLE mutex = CreateMutexA(nullptr, FALSE, transceiverClaimName);
+        ASSERT_EQ(mutex, nullptr) << "a claim can still be made";
+    }
 };
 
 TEST_F(ClaimTaken, ANewCopySaysTheProgramIsAlreadyRunning)
+{
+    expectAlreadyRunningBox();
+}
+
+TEST_F(ClaimTakenByAnotherKind, ANewCopySaysTheProgramIsAlreadyRunning)
+{
+    expectAlreadyRunningBox();
+}
+
+void ClaimTaken::expectAlreadyRunningBox()
 {
     outside::WatchedCopy copy(program);
     ASSERT_TRUE(copy.running());
