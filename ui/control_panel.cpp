@@ -35,7 +35,7 @@ INT_PTR onInitDialog(HWND dialog)
     initialisePanel(dialog);
     InvalidateRect(dialog, nullptr, FALSE);
     stopSwallowingTimerFaults();
-    SetTimer(dialog, panelTimerId, panelTimerMs, timerTick);
+    startHeartbeat(dialog, panelTimerId, panelTimerMs, timerTick);
     return TRUE;  // focus to the first tab stop, the channel "<"
 }
 

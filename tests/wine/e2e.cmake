@@ -22,3 +22,8 @@ foreach(scenario ANewCopySaysTheProgramIsAlreadyRunning ANewCopyStartsOnceTheCla
     qd_wine_test(e2e.${scenario} @BUILD@/tests/win/e2e/e2e_driver.exe
         @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=ClaimTaken*.${scenario})
 endforeach()
+# A winmm.dll and a comctl32.dll planted beside the program are never loaded,
+# with Wine told to prefer them to its own.
+qd_wine_test(e2e.PlantedLibrariesAreNeverLoaded --dll-overrides winmm,comctl32=n,b
+    @BUILD@/tests/win/e2e/e2e_driver.exe
+    @BUILD@/tests/win/e2e/planted/qd7150.exe --gtest_filter=PlantedLibraries.AreNeverLoaded)

@@ -951,6 +951,88 @@ TEST_F(ClaimTaken, ANewCopyStartsOnceTheClaimComesFree)
     EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.600\n\nTX 145.000");
 }
 
+// A winmm.dll and a comctl32.dll of someone else's beside the program, as in
+// a Downloads folder that the ZIP was unpacked into. Wine is told to prefer
+// such files to its own copies, and then searches for them as Windows does for
+// a DLL that is not a Known DLL: the program's folder first. Neither may be
+// loaded, and the panel ticks as ever.
+class PlantedLibraries : public Radio {
+protected:
+    HANDLE recorded[2] = {};
+    std::string folder;
+
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(openSimulator());
+        // Run with the program of planted/.
+        folder = program.substr(0, program.find_last_of('\\') + 1);
+        char name[96];
+        std::snprintf(name, sizeof name, "Local\\QD7150Planted.%lu.", GetCurrentProcessId());
+        ASSERT_TRUE(SetEnvironmentVariableA("QD7150_PLANTED_EVENT", name));
+        const char *dlls[] = {"winmm", "comctl32"};
+        for (int i = 0; i < 2; ++i) {
+            recorded[i] = CreateEventA(nullptr, TRUE, FALSE, (std::string(name) + dlls[i]).c_str());
+            ASSERT_NE(recorded[i], nullptr);
+        }
+    }
+
+    void TearDown() override
+    {
+        for (HANDLE h : recorded) {
+            if (h) {
+                CloseHandle(h);
+            }
+        }
+        Radio::TearDown();
+    }
+};
+
+TEST_F(PlantedLibraries, AreNeverLoaded)
+{
+    // Under Wine the test runs with WINEDLLOVERRIDES=...;winmm,comctl32=n,b
+    // (Wine reads it from its own start, so it cannot be set from here);
+    // without it Wine would take its own copies whatever the program did.
+    if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr) {
+        char overrides[256] = "";
+        GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+        ASSERT_NE(std::string(overrides).find("winmm,comctl32=n,b"), std::string::npos)
+            << "run under Wine with WINEDLLOVERRIDES=winmm,comctl32=n,b; it is \"" << overrides << "\"";
+    }
+    outside::WatchedCopy copy(program);
+    ASSERT_TRUE(copy.running()) << "cannot start " << program;
+
+    HWND panel = outside::waitForWindow(copy.pid(), "#32770", "QD-7150 Control", patienceMs);
+    ASSERT_NE(panel, nullptr) << "the control panel did not appear";
+    std::vector<Load> v = waitForLoads(0, [](const std::vector<Load> &l) { return l.size() >= 20; }, patienceMs);
+    ASSERT_GE(v.size(), 20u) << "the panel does not tick; " << describe(v, v.empty() ? now() : v.front().time);
+    expectHomeLoadFirst(0);
+    for (const Load &l : v) {
+        ASSERT_EQ(l.channel, homeChannel) << describe(v, v.front().time);
+    }
+
+    HWND main = nullptr;
+    PostMessageA(panel, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(waitFor([&] {
+        return (main = outside::findWindow(copy.pid(), "RootClass", "QD7150-Control", true)) != nullptr;
+    }, patienceMs)) << "the main window was not shown";
+    PostMessageA(main, WM_COMMAND, IDM_EXIT, 0);
+    ASSERT_TRUE(copy.ended(patienceMs)) << "the program did not end";
+    EXPECT_EQ(copy.exitCode(), 0u);
+
+    EXPECT_EQ(WaitForSingleObject(recorded[0], 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the planted winmm.dll ran";
+    EXPECT_EQ(WaitForSingleObject(recorded[1], 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the planted comctl32.dll ran";
+    // From the program's folder io.dll alone.
+    std::string planted = outside::lowerCase(folder);
+    for (const std::string &l : copy.libraries) {
+        bool fromFolder = l.find(planted) != std::string::npos;
+        EXPECT_TRUE(!fromFolder || l.substr(l.size() - 7) == "\\io.dll") << "loaded from the program's folder: " << l;
+    }
+    EXPECT_TRUE(copy.loaded("user32.dll")) << "the library loads were not all seen";
+    EXPECT_TRUE(copy.loaded("winmm.dll")) << "the system's winmm.dll was not loaded: no fine timer";
+    EXPECT_NE(copy.library("io.dll").find(planted), std::string::npos) << "io.dll was not loaded beside it";
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
