@@ -4,6 +4,7 @@
 #include <type_traits>
 
 #include "radio/platform_seam.h"
+#include "ui/system_library.h"
 
 // A 32-bit port library exports its entry points stdcall; calling them any other
 // way corrupts the stack of the 32-bit build.
@@ -50,7 +51,7 @@ HMODULE loadFromFolder(wchar_t (&folder)[MAX_PATH], DWORD length)
         return nullptr;  // no such folder, or its path is too long to add ours
     }
     lstrcpyW(folder + length, fileName);
-    return LoadLibraryW(folder);
+    return loadLibraryQuietly(folder, 0);
 }
 
 // Where the search cannot be limited, the only two places that may hold
@@ -88,7 +89,9 @@ void resolve(Slot &slot, const char *name)
 
 int bindPortLibrary()
 {
-    portLibrary = restrictLibrarySearch() ? LoadLibraryA("IO") : loadByFullPath();
+    // Every load with Windows' own error boxes off: a damaged io.dll brings
+    // only our "can't initiate io.dll", not a "Bad Image" box of Windows' first.
+    portLibrary = restrictLibrarySearch() ? loadLibraryQuietly(L"IO", 0) : loadByFullPath();
     if (portLibrary == nullptr) {
         return 1;
     }

@@ -20,28 +20,47 @@ void onTimerTick(PanelWindow window)
     }
 }
 
-void stopScan(PanelWindow window)
+namespace {
+
+// The scanner off, with duplex mode `mode` marked and "Mode: Off" shown.
+void stopScanWith(PanelWindow window, int mode)
 {
     RadioState &rs = radioState;
     rs.scanState = ScanOff;
-    // Back on the channel's own working: duplex on a repeater output, reverse
-    // duplex on its input, simplex elsewhere.
-    rs.duplexMode = channelDuplexMode(rs.channel);
-    int button = rs.duplexMode == 2 ? IDC_SIMPLEX : rs.duplexMode == 1 ? IDC_DUPLEX : IDC_REV_DUP;
+    rs.duplexMode = mode;
+    int button = mode == 2 ? IDC_SIMPLEX : mode == 1 ? IDC_DUPLEX : IDC_REV_DUP;
     checkRadioButton(window, IDC_DUPLEX, IDC_SIMPLEX, button);
     setControlText(window, scannerDisplayId, "Mode: Off");
 }
 
+}  // namespace
+
+void stopScan(PanelWindow window)
+{
+    // Back on the channel's own working: duplex on a repeater output, reverse
+    // duplex on its input, simplex elsewhere.
+    stopScanWith(window, channelDuplexMode(radioState.channel));
+}
+
 void stopScanForTransmit(PanelWindow window)
 {
-    // The operator keyed to answer on the channel the scan stands on: the scan
-    // stops there and the transmitter goes to that channel's transmit channel in
-    // this tick. Nothing steps, jumps or samples the watch channel while keyed.
-    stopScan(window);
-    retune(radioState.channel, nullptr);
+    // The operator keyed to answer on the channel the scan stands on, where the
+    // station was heard: the scan stops there and the transmitter goes to that
+    // channel's transmit channel in this tick. On a repeater output that is the
+    // repeater's input (duplex); anywhere else, a repeater input included, it
+    // is the channel itself (simplex), and the answer is heard there too.
+    // Nothing steps, jumps or samples the watch channel while keyed.
+    RadioState &rs = radioState;
+    stopScanWith(window, channelDuplexMode(rs.channel) == 1 ? 1 : 2);
+    // The next Scan starts afresh, as from the panel's start: no rest of a
+    // hold, and no jump armed, from the scan that was stopped.
+    rs.dwellLimit = stepDwell;
+    rs.dwellCount = 0;
+    rs.jumpArmed = 0;
+    retune(rs.channel, nullptr);
     // Written after retune has seen the line keyed: the display names the
     // transmit frequency in the transmit colour.
-    showFrequencies(window, radioState.channel);
+    showFrequencies(window, rs.channel);
 }
 
 void scanTick(PanelWindow window)

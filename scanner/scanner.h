@@ -25,7 +25,9 @@ void onTimerTick(PanelWindow window);
 // The scanner's stop, as the Scan button makes it: scanState Off, the channel's
 // own working marked, the scanner display "Mode: Off".
 void stopScan(PanelWindow window);
-// The scan stopped by keying, and the transmit channel loaded at once.
+// The scan stopped by keying, and the transmit channel loaded at once: duplex
+// on a repeater output, simplex elsewhere (repeater inputs too), and the dwell
+// and jump fields back at their start values, so the next Scan starts afresh.
 void stopScanForTransmit(PanelWindow window);
 void scanTick(PanelWindow window);
 int checkWatchChannel(int w);

@@ -40,7 +40,7 @@ INT_PTR onInitDialog(HWND dialog)
     startPanelInput(dialog);
     InvalidateRect(dialog, nullptr, FALSE);
     stopSwallowingTimerFaults();
-    SetTimer(dialog, panelTimerId, panelTimerMs, timerTick);
+    startHeartbeat(dialog, panelTimerId, panelTimerMs, timerTick);
     // What the operator needs to find the way round comes after the first
     // load: COM and comctl32 take their time to load on the first opening.
     groupRadioButtons(dialog);

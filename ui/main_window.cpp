@@ -15,6 +15,28 @@ void openControlPanel()
     DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_CONTROL_PANEL), mainWindow, controlPanelProc, 0);
 }
 
+// The main window is created 0 by 0, and Windows grows it only to its
+// smallest size: a caption whose menu bar below is cut off, so that the way
+// back to the panel ("Fil", "VFO") is out of sight. It is made just large
+// enough for the caption and the whole menu bar on one line, with a client
+// area of height 0, where the system placed it.
+void fitToMenuBar(HWND window)
+{
+    HMENU menu = GetMenu(window);
+    int width = 0;
+    for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
+        RECT item;
+        if (GetMenuItemRect(window, menu, i, &item)) {
+            width += item.right - item.left;
+        }
+    }
+    RECT frame = {0, 0, width, 0};
+    AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, menu != nullptr, 0);
+    // Narrower than the system's smallest window it is widened to that.
+    SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 int registerRootClass(HINSTANCE instance)
@@ -47,6 +69,7 @@ int createRootWindow(HINSTANCE instance, int showCommand)
         MessageBoxA(mainWindow, "can't create root win!", "error", MB_OK);
         return 0;
     }
+    fitToMenuBar(mainWindow);
     ShowWindow(mainWindow, showCommand);
     UpdateWindow(mainWindow);
     return 1;

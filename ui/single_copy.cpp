@@ -101,14 +101,15 @@ int claimTransceiver()
         return 1;
     }
     HANDLE claim = CreateMutexA(nullptr, FALSE, transceiverClaimName);
-    DWORD error = GetLastError();
     if (claim == nullptr) {
         // Another user's copy made the claim, and its security keeps us from
-        // even opening it. Any other failure means no claim can be made here
-        // at all; the program then runs as it would without one.
-        return error == ERROR_ACCESS_DENIED ? 0 : 1;
+        // even opening it (ERROR_ACCESS_DENIED); or something else holds the
+        // name, an object of another kind (ERROR_INVALID_HANDLE). Either way
+        // this copy cannot be sure of the port, so the claim counts as taken:
+        // running unclaimed would let two copies drive it.
+        return 0;
     }
-    if (error == ERROR_ALREADY_EXISTS) {
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
         // Not kept: the claim must go with the copy that made it.
         CloseHandle(claim);
         return 0;
@@ -138,7 +139,8 @@ int awaitClaimOrShowRunningCopy()
         // A copy of ours on this desktop, not showing a window yet: it will.
         return 0;
     }
-    // The copy that holds the port runs for another user or in another session.
+    // The copy that holds the port runs for another user or in another session,
+    // or something else holds the claim's name.
     MessageBoxA(nullptr, "QD7150-Control is already running", "error", MB_OK);
     return 0;
 }

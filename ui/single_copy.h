@@ -13,7 +13,8 @@ constexpr char transceiverClaimName[] = "Global\\QD7150-Control.Transceiver";
 extern HANDLE transceiverClaim;  // our claim on the port; empty until taken, never closed
 
 // Takes the claim. Returns 1 when this process holds it (already held counts),
-// 0 when another copy holds it.
+// 0 when another copy holds it, or the claim cannot be made at all (the name
+// taken by an object of another kind): that counts as taken too.
 int claimTransceiver();
 
 // The box a copy shows when it cannot load io.dll, before its main window.

@@ -321,7 +321,9 @@ TEST_F(Scan, EveryBusyJumpChannelGetsItsOwnHold)
 }
 
 // Keying while the scanner runs: the scan stops where it stands, and while the
-// line is keyed only the transmit channel of that channel's working is loaded.
+// line is keyed only the transmit channel is loaded: the repeater's input on a
+// repeater output (duplex), the channel itself anywhere else (simplex), so that
+// the answer comes back where the station was heard.
 TEST_F(Scan, KeyingStopsTheScanAndTransmitsOnTheChannelItStoodOn)
 {
     constexpr int keyedTicks = 600;  // longer than a halt hold
@@ -341,8 +343,10 @@ TEST_F(Scan, KeyingStopsTheScanAndTransmitsOnTheChannelItStoodOn)
          440, 1, 440, 392},
         {"held on a busy channel under Jump", ScanJump, 437, 0, {{440, 0, forever}}, 100, false,
          440, 1, 440, 392},
-        {"halted on a busy repeater input: reverse duplex", ScanHalt, 388, 0, {{390, 0, forever}},
-         300, false, 390, 3, 342, 390},
+        {"halted on a busy repeater input: simplex, heard there after release", ScanHalt, 386, 0,
+         {{388, 0, forever}}, 300, false, 388, 2, 388, 388},
+        {"held on a busy repeater input under Jump: simplex", ScanJump, 396, 0, {{399, 0, forever}},
+         80, false, 399, 2, 399, 399},
         {"halted on a busy simplex channel", ScanHalt, 410, 0, {{412, 0, forever}}, 40, false, 412,
          2, 412, 412},
         {"a quiet watch channel set, keyed on the deciding tick", ScanHalt, 437, 460, {}, 12, false,
@@ -387,6 +391,74 @@ TEST_F(Scan, KeyingStopsTheScanAndTransmitsOnTheChannelItStoodOn)
         }
         EXPECT_EQ(radioState.channel, c.stood) << c.name;
         EXPECT_EQ(radioState.scanState, ScanOff) << c.name;
+    }
+}
+
+// The Scan button's own stop still selects the channel's class working:
+// reverse duplex on a repeater input.
+TEST_F(Scan, TheScanButtonStopsOnTheChannelsClassWorking)
+{
+    const struct {
+        int channel, duplexMode;
+    } cases[] = {{388, 3}, {440, 1}, {412, 2}};
+    for (const auto &c : cases) {
+        start(c.channel, ScanJump);
+        onPanelCommand(panel, IDC_SCAN);
+        EXPECT_EQ(radioState.scanState, ScanOff) << c.channel;
+        EXPECT_EQ(radioState.duplexMode, c.duplexMode) << c.channel;
+    }
+}
+
+// A Scan press after a keyed stop starts a fresh scan: its first decision six
+// ticks on, with no rest of the old hold and no jump armed from before. (After
+// the Scan button's own stop a scan goes on with what was left.)
+TEST_F(Scan, AScanAfterAKeyedStopStartsAfresh)
+{
+    const struct {
+        const char *name;
+        int state;       // the scan keyed on, and the one Scan presses bring back
+        int keyAt;       // 20 ticks after the scan reached the busy 440
+        int presses;     // Scan presses after the release: 1 Halt, 2 Jump
+        bool stillBusy;  // 440 still busy when the scan starts again
+        std::vector<Load> after;  // loads from the first press on, ticks counted from it
+    } cases[] = {
+        // The halt hold had 480 ticks left: the scan moves on at its first decision.
+        {"halted, then free", ScanHalt, 42, 1, false, {{6, 441}, {12, 442}}},
+        // Held under Jump with jumpArmed set: a fresh jump hold, not an
+        // immediate leave.
+        {"held under Jump, still busy", ScanJump, 42, 2, true, {{107, 441}, {113, 442}}},
+    };
+    for (const auto &c : cases) {
+        tick = 0;
+        loads.clear();
+        start(437, c.state);
+        signals = {{440, 0, forever}};
+        run(c.keyAt - 1);
+        ASSERT_EQ(radioState.channel, 440) << c.name;
+        ASSERT_GT(radioState.dwellLimit, stepDwell) << c.name << ": not held";
+        port.status = keyedMask;
+        run(50);
+        ASSERT_EQ(radioState.scanState, ScanOff) << c.name;
+        port.status = 0;
+        run(50);
+        if (!c.stillBusy) {
+            signals.clear();
+        }
+
+        size_t first = loads.size();
+        int pressedAt = tick;
+        for (int i = 0; i < c.presses; ++i) {
+            onPanelCommand(panel, IDC_SCAN);
+        }
+        EXPECT_EQ(radioState.dwellCount, 0) << c.name;
+        EXPECT_EQ(radioState.dwellLimit, stepDwell) << c.name;
+        EXPECT_EQ(radioState.jumpArmed, 0) << c.name;
+        run(120);
+        std::vector<Load> after;
+        for (size_t i = first; i < loads.size() && after.size() < c.after.size(); ++i) {
+            after.push_back({loads[i].tick - pressedAt, loads[i].channel});
+        }
+        EXPECT_EQ(after, c.after) << c.name;
     }
 }
 

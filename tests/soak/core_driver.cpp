@@ -445,11 +445,15 @@ struct Model {
             return;
         }
         // Scanning: the transmit line first. Keyed stops the scan where it
-        // stands, on the channel's own working, and loads its transmit channel.
+        // stands, duplex on a repeater output and simplex anywhere else, and
+        // loads its transmit channel; the next scan starts afresh.
         if (sample() & 0x80) {
             stoppedByKeying = true;
             rs.scanState = 1;
-            rs.duplexMode = duplexClass(rs.channel);
+            rs.duplexMode = duplexClass(rs.channel) == 1 ? 1 : 2;
+            rs.dwellLimit = 5;
+            rs.dwellCount = 0;
+            rs.jumpArmed = 0;
             retune(rs.channel);
             return;
         }

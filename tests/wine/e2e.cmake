@@ -8,6 +8,7 @@ foreach(scenario
         JumpScanHoldsEachBusyChannelBriefly
         BusyWatchChannelOutsideTheRangeIsReached
         KeyingStopsTheScanOnTheChannelItHaltedOn
+        KeyingOnARepeaterInputAnswersThereAndTheNextScanStartsAfresh
         WithoutAPanelNothingIsLoaded
         ASecondCopyLeavesTheTransceiverToTheFirst
         ANewCopyStartsOnceTheFirstHasEndedOrBeenKilled)
@@ -15,10 +16,11 @@ foreach(scenario
         @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=Radio.${scenario})
 endforeach()
 # A claim on the port held by a process without windows, for good or for about
-# a second.
+# a second; and the claim's name held by an object of another kind, so that no
+# claim can be made at all (ClaimTakenByAnotherKind).
 foreach(scenario ANewCopySaysTheProgramIsAlreadyRunning ANewCopyStartsOnceTheClaimComesFree)
     qd_wine_test(e2e.${scenario} @BUILD@/tests/win/e2e/e2e_driver.exe
-        @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=ClaimTaken.${scenario})
+        @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=ClaimTaken*.${scenario})
 endforeach()
 # The operator's aids and input, through the system's input queue: the tooltip
 # of every control under the pointer; the keyboard's way round the panel (Tab
@@ -27,3 +29,8 @@ endforeach()
 # One registered test, so that the Wine environment is made once for them.
 qd_wine_test(e2e.OperatorAidsAndInput @BUILD@/tests/win/e2e/e2e_driver.exe
     @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=Aids.*:Operator.*)
+# A winmm.dll and a comctl32.dll planted beside the program are never loaded,
+# with Wine told to prefer them to its own.
+qd_wine_test(e2e.PlantedLibrariesAreNeverLoaded --dll-overrides winmm,comctl32=n,b
+    @BUILD@/tests/win/e2e/e2e_driver.exe
+    @BUILD@/tests/win/e2e/planted/qd7150.exe --gtest_filter=PlantedLibraries.AreNeverLoaded)

@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in the test environment of wine-env.sh.
-#   run.sh STATE_DIR [--build win32|win64] [--isolated] [--cwd DIR] PROGRAM.exe [ARGS...]
+#   run.sh STATE_DIR [--build win32|win64] [--isolated] [--cwd DIR] [--dll-overrides LIST]
+#          PROGRAM.exe [ARGS...]
 # --build win32 runs an i686 program under the 32-bit loader, win64 (the
 # default) an x86_64 one under wine64; both share the prefix and wineserver.
 # --isolated runs it in a copy of the prefix, on a display of its own, both
 # gone when it ends: every test does, so that tests running side by side
 # never meet (a second copy of the program would find the first one's claim
 # on the port and end at once).
+# --dll-overrides adds LIST to WINEDLLOVERRIDES ("winmm,comctl32=n,b": Wine
+# prefers DLLs of those names found beside a program, as Windows does for a
+# DLL that is not a Known DLL). Wine hands WINEDLLOVERRIDES to a program's
+# children from its own start, whatever the program sets.
 # Exits with the program's exit code, or with 77 ("skipped") when the program
 # is an i686 one and this machine cannot run 32-bit programs.
 set -uo pipefail
@@ -15,11 +20,13 @@ shift
 build=win64
 cwd=""
 isolated=""
+overrides=""
 while :; do
     case "${1:-}" in
     --build) build=$2; shift 2 ;;
     --isolated) isolated=1; shift ;;
     --cwd) cwd=$2; shift 2 ;;
+    --dll-overrides) overrides=";$2"; shift 2 ;;
     *) break ;;
     esac
 done
@@ -45,7 +52,7 @@ if [ -n "$isolated" ]; then
     fi
     state=$own
 fi
-export WINEPREFIX="$state/prefix" WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$state/prefix" WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=$overrides"
 export DISPLAY=$(cat "$state/display")
 case "$build" in
 win32)

@@ -43,7 +43,12 @@ void exercisePort()
 
 TEST(Binding, SlotsFollowTheLibrary)
 {
+    // The operator's own error mode, which the binding must leave as it found it.
+    const UINT before = SEM_NOGPFAULTERRORBOX;
+    SetErrorMode(before);
     int result = bindPortLibrary();
+    UINT after = SetErrorMode(0);
+    EXPECT_EQ(after, before) << "the error mode was not put back";
     if (mode == "missing" || mode == "planted") {
         EXPECT_EQ(result, 1);
         EXPECT_EQ(portLibrary, nullptr);
@@ -75,6 +80,13 @@ TEST(Binding, SlotsFollowTheLibrary)
         EXPECT_EQ(*otherSlots[i], exported(otherNames[i])) << otherNames[i];
         EXPECT_NE(*otherSlots[i], nullptr) << otherNames[i];
     }
+
+    // Loaded with Windows' own boxes for a damaged file or an empty drive off,
+    // on top of what the process had.
+    using ModeProc = UINT(WINAPI *)();
+    auto modeAtLoad = reinterpret_cast<ModeProc>(reinterpret_cast<void *>(exported("TestErrorModeAtLoad")));
+    ASSERT_NE(modeAtLoad, nullptr);
+    EXPECT_EQ(modeAtLoad(), before | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 
     using CountProc = int(WINAPI *)();
     using WriteProc = int(WINAPI *)(int, int);

@@ -1,13 +1,24 @@
 // A port library of our own for the binding tests: the thirteen entry points,
 // stdcall with plain names. PortOut records what it is given; PortIn answers
-// with garbage in the high bits around a status byte of 0x40 (a signal).
+// with garbage in the high bits around a status byte of 0x40 (a signal). It
+// also tells the process's error mode at the time it was loaded.
 // Built in three forms: full, without PortIn, and without PortOut.
 #include <windows.h>
 
 namespace {
 int writes[16][2];
 int writeCount;
+UINT errorModeAtLoad;  // the process's error mode while it was being loaded
 }  // namespace
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        errorModeAtLoad = SetErrorMode(0);  // read, and put back at once
+        SetErrorMode(errorModeAtLoad);
+    }
+    return TRUE;
+}
 
 extern "C" {
 
@@ -44,4 +55,5 @@ __declspec(dllexport) int WINAPI IsDriverInstalled() { return 1; }
 // For the test: what PortOut was given.
 __declspec(dllexport) int WINAPI TestWriteCount() { return writeCount; }
 __declspec(dllexport) int WINAPI TestWrite(int i, int field) { return writes[i][field]; }
+__declspec(dllexport) UINT WINAPI TestErrorModeAtLoad() { return errorModeAtLoad; }
 }

@@ -1025,6 +1025,55 @@ TEST_F(Operator, TheFrequencyBox)
     ASSERT_TRUE(ask(panel, WM_NULL, 0, 0));
     EXPECT_TRUE(IsWindowVisible(panel)) << "Escape closed the panel too";
     expectNothingNew(from, 392, "RX 145.100\n\nTX 145.700");
+
+// Halted on a busy repeater input, 145.050 MHz, the operator keys to answer
+// the station heard there: the keyed stop selects simplex, so the transmitter
+// and, after the release, the receiver stay on that channel. The next Scan
+// starts afresh: its first step comes a few ticks on, not at the end of the
+// hold that the keying cut short.
+TEST_F(Radio, KeyingOnARepeaterInputAnswersThereAndTheNextScanStartsAfresh)
+{
+    ASSERT_NO_FATAL_FAILURE(stepTo(homeChannel, 386));
+    carrier(388, true);
+    int64_t at = now();
+    click(IDC_SCAN);
+    LONG64 from = mark();
+    std::vector<Load> v = waitForLoads(
+        from, [](const std::vector<Load> &l) { return !l.empty() && l.back().channel == 388; }, patienceMs);
+    ASSERT_EQ(channelsOf(v), (std::vector<int>{387, 388})) << describe(v, at);
+    Sleep(300);  // halted, early in the hold
+    EXPECT_EQ(loads(from).size(), v.size()) << "not halted; " << describe(loads(from), at);
+
+    v = keyAndHold(true, 1000, &at);
+    ASSERT_FALSE(v.empty()) << "nothing loaded while keyed";
+    EXPECT_LT(ms(at, v.front().time), 100.0) << describe(v, at);
+    for (const Load &l : v) {
+        ASSERT_EQ(l.channel, 388) << "keyed: only 145.050 MHz; " << describe(v, at);
+    }
+    EXPECT_EQ(text(IDC_SCANNER_DISPLAY), "Mode: Off");
+    EXPECT_EQ(markedDuplexButton(), IDC_SIMPLEX);
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.050\n\nTX 145.050");
+
+    v = keyAndHold(false, 1000, &at);
+    ASSERT_FALSE(v.empty()) << "nothing loaded after the release";
+    for (const Load &l : v) {
+        ASSERT_EQ(l.channel, 388) << "released: 145.050 MHz again; " << describe(v, at);
+    }
+
+    // About 4.4 s of the halt hold were left when the keying stopped the scan.
+    carrier(388, false);
+    from = mark();
+    at = now();
+    click(IDC_SCAN);
+    v = waitForLoads(
+        from, [](const std::vector<Load> &l) { return !l.empty() && l.back().channel == 390; }, patienceMs);
+    size_t k = 0;
+    while (k < v.size() && v[k].channel == 388) {
+        ++k;  // a tick's load before the press
+    }
+    ASSERT_EQ(v.size(), k + 2) << describe(v, at);
+    EXPECT_EQ(v[k].channel, 389) << describe(v, at);
+    EXPECT_LT(ms(at, v[k].time), 1500.0) << "the rest of the old hold ran first; " << describe(v, at);
 }
 
 // Closing the panel stops the loads and shows the main window; "VFO" opens a
@@ -1349,9 +1398,35 @@ protected:
         }
         Radio::TearDown();
     }
+    void expectAlreadyRunningBox();
+};
+
+// The claim's name held by an object of another kind, an event here: no claim
+// can be made at all, and that counts as the claim taken.
+class ClaimTakenByAnotherKind : public ClaimTaken {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(openSimulator());
+        claim = CreateEventA(nullptr, TRUE, FALSE, transceiverClaimName);
+        ASSERT_NE(claim, nullptr);
+        ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "the name was taken already";
+        HANDLE mutex = CreateMutexA(nullptr, FALSE, transceiverClaimName);
+        ASSERT_EQ(mutex, nullptr) << "a claim can still be made";
+    }
 };
 
 TEST_F(ClaimTaken, ANewCopySaysTheProgramIsAlreadyRunning)
+{
+    expectAlreadyRunningBox();
+}
+
+TEST_F(ClaimTakenByAnotherKind, ANewCopySaysTheProgramIsAlreadyRunning)
+{
+    expectAlreadyRunningBox();
+}
+
+void ClaimTaken::expectAlreadyRunningBox()
 {
     outside::WatchedCopy copy(program);
     ASSERT_TRUE(copy.running());
@@ -1405,6 +1480,88 @@ TEST_F(ClaimTaken, ANewCopyStartsOnceTheClaimComesFree)
         ASSERT_EQ(l.channel, homeChannel) << describe(v, v.front().time);
     }
     EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.600\n\nTX 145.000");
+}
+
+// A winmm.dll and a comctl32.dll of someone else's beside the program, as in
+// a Downloads folder that the ZIP was unpacked into. Wine is told to prefer
+// such files to its own copies, and then searches for them as Windows does for
+// a DLL that is not a Known DLL: the program's folder first. Neither may be
+// loaded, and the panel ticks as ever.
+class PlantedLibraries : public Radio {
+protected:
+    HANDLE recorded[2] = {};
+    std::string folder;
+
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(openSimulator());
+        // Run with the program of planted/.
+        folder = program.substr(0, program.find_last_of('\\') + 1);
+        char name[96];
+        std::snprintf(name, sizeof name, "Local\\QD7150Planted.%lu.", GetCurrentProcessId());
+        ASSERT_TRUE(SetEnvironmentVariableA("QD7150_PLANTED_EVENT", name));
+        const char *dlls[] = {"winmm", "comctl32"};
+        for (int i = 0; i < 2; ++i) {
+            recorded[i] = CreateEventA(nullptr, TRUE, FALSE, (std::string(name) + dlls[i]).c_str());
+            ASSERT_NE(recorded[i], nullptr);
+        }
+    }
+
+    void TearDown() override
+    {
+        for (HANDLE h : recorded) {
+            if (h) {
+                CloseHandle(h);
+            }
+        }
+        Radio::TearDown();
+    }
+};
+
+TEST_F(PlantedLibraries, AreNeverLoaded)
+{
+    // Under Wine the test runs with WINEDLLOVERRIDES=...;winmm,comctl32=n,b
+    // (Wine reads it from its own start, so it cannot be set from here);
+    // without it Wine would take its own copies whatever the program did.
+    if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr) {
+        char overrides[256] = "";
+        GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+        ASSERT_NE(std::string(overrides).find("winmm,comctl32=n,b"), std::string::npos)
+            << "run under Wine with WINEDLLOVERRIDES=winmm,comctl32=n,b; it is \"" << overrides << "\"";
+    }
+    outside::WatchedCopy copy(program);
+    ASSERT_TRUE(copy.running()) << "cannot start " << program;
+
+    HWND panel = outside::waitForWindow(copy.pid(), "#32770", "QD-7150 Control", patienceMs);
+    ASSERT_NE(panel, nullptr) << "the control panel did not appear";
+    std::vector<Load> v = waitForLoads(0, [](const std::vector<Load> &l) { return l.size() >= 20; }, patienceMs);
+    ASSERT_GE(v.size(), 20u) << "the panel does not tick; " << describe(v, v.empty() ? now() : v.front().time);
+    expectHomeLoadFirst(0);
+    for (const Load &l : v) {
+        ASSERT_EQ(l.channel, homeChannel) << describe(v, v.front().time);
+    }
+
+    HWND main = nullptr;
+    PostMessageA(panel, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(waitFor([&] {
+        return (main = outside::findWindow(copy.pid(), "RootClass", "QD7150-Control", true)) != nullptr;
+    }, patienceMs)) << "the main window was not shown";
+    PostMessageA(main, WM_COMMAND, IDM_EXIT, 0);
+    ASSERT_TRUE(copy.ended(patienceMs)) << "the program did not end";
+    EXPECT_EQ(copy.exitCode(), 0u);
+
+    EXPECT_EQ(WaitForSingleObject(recorded[0], 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the planted winmm.dll ran";
+    EXPECT_EQ(WaitForSingleObject(recorded[1], 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the planted comctl32.dll ran";
+    // From the program's folder io.dll alone.
+    std::string planted = outside::lowerCase(folder);
+    for (const std::string &l : copy.libraries) {
+        bool fromFolder = l.find(planted) != std::string::npos;
+        EXPECT_TRUE(!fromFolder || l.substr(l.size() - 7) == "\\io.dll") << "loaded from the program's folder: " << l;
+    }
+    EXPECT_TRUE(copy.loaded("user32.dll")) << "the library loads were not all seen";
+    EXPECT_TRUE(copy.loaded("winmm.dll")) << "the system's winmm.dll was not loaded: no fine timer";
+    EXPECT_NE(copy.library("io.dll").find(planted), std::string::npos) << "io.dll was not loaded beside it";
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 #include "tests/win/common/outside_driver.h"
@@ -56,6 +57,34 @@ struct Process {
     }
 };
 
+// The main window, small as it is, shows its caption and its whole menu bar
+// on one line, the way back to the panel: it is the size AdjustWindowRectEx
+// gives for a client area of height 0 with a menu, and the menu bar lies
+// between the caption and that client area. (Windows grows a window created
+// 0 by 0 to a caption alone, the menu bar cut off below it.)
+void expectWholeMenuBarShows(HWND main)
+{
+    RECT frame = {0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, TRUE, 0);
+    RECT window, client;
+    GetWindowRect(main, &window);
+    GetClientRect(main, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(main, &origin);
+    EXPECT_EQ(window.bottom - window.top, frame.bottom - frame.top) << "a client area of height 0 with the menu";
+    EXPECT_EQ(client.bottom, 0) << "the client area's height";
+    // Caption, frame and one line of menu bar above the client area: a menu
+    // bar cut off or wrapped onto a second line would change that.
+    EXPECT_EQ(origin.y - window.top, -frame.top) << "the menu bar is cut off or wrapped";
+    // The menu bar's first item is there for the mouse, just above the client area.
+    LPARAM point = MAKELPARAM(origin.x + 4, origin.y - GetSystemMetrics(SM_CYMENU) / 2);
+    EXPECT_EQ(SendMessageA(main, WM_NCHITTEST, 0, point), HTMENU) << "no menu bar above the client area";
+    EXPECT_GE(window.left, 0);
+    EXPECT_GE(window.top, 0);
+    std::printf("main window %ldx%ld at %ld,%ld\n", window.right - window.left, window.bottom - window.top,
+                window.left, window.top);
+}
+
 TEST(Program, StartsWithThePanelThenTheMainWindowAndEnds)
 {
     Process p;
@@ -92,6 +121,7 @@ TEST(Program, StartsWithThePanelThenTheMainWindowAndEnds)
     EXPECT_FALSE(IsWindow(panel));
     EXPECT_EQ(WaitForSingleObject(p.info.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     EXPECT_NE(GetMenu(main), nullptr) << "the main window has no menu";
+    expectWholeMenuBarShows(main);
 
     // "hjälp" and "Om Vrell" do nothing visible.
     PostMessageA(main, WM_COMMAND, 1004, 0);
