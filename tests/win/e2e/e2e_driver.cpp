@@ -1025,6 +1025,7 @@ TEST_F(Operator, TheFrequencyBox)
     ASSERT_TRUE(ask(panel, WM_NULL, 0, 0));
     EXPECT_TRUE(IsWindowVisible(panel)) << "Escape closed the panel too";
     expectNothingNew(from, 392, "RX 145.100\n\nTX 145.700");
+}
 
 // Halted on a busy repeater input, 145.050 MHz, the operator keys to answer
 // the station heard there: the keyed stop selects simplex, so the transmitter
