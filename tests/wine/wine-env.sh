@@ -36,7 +36,10 @@ stop() {
     rm -f "$state/display" "$state/wine32"
 }
 
+own_display=""  # set once we have started a display of our own
+
 display() {
+    own_display=1
     # Xvfb picks a free display number and tells it through a pipe.
     exec 3> >(cat > "$state/displayfd")
     setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
@@ -94,14 +97,20 @@ prefix() {
             >/dev/null 2>&1 </dev/null
         /usr/lib/wine/wineserver -w 2>/dev/null
     fi
-    # Our displays have no window manager. Wine waits for one to confirm
+    # Our own displays have no window manager. Wine waits for one to confirm
     # every window it hides (a closed dialog, the main window at exit) and,
     # with none there, gives up only after about two seconds, during which
     # the program stands still: its ticks stop and the tests wait. Windows
-    # has no such wait. With the windows unmanaged, Wine itself places,
-    # shows and hides them at once.
-    if ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
-        "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 </dev/null
+    # has no such wait. On our displays the windows are unmanaged: Wine
+    # itself places, shows and hides them at once. On an operator's own
+    # display (tools/run.sh with DISPLAY set) its window manager manages them.
+    local x11='HKCU\Software\Wine\X11 Driver' unmanaged=0
+    grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null && unmanaged=1
+    if [ -n "$own_display" ] && [ $unmanaged = 0 ]; then
+        "$wine" reg add "$x11" /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 </dev/null
+        /usr/lib/wine/wineserver -w 2>/dev/null
+    elif [ -z "$own_display" ] && [ $unmanaged = 1 ]; then
+        "$wine" reg delete "$x11" /v Managed /f >/dev/null 2>&1 </dev/null
         /usr/lib/wine/wineserver -w 2>/dev/null
     fi
     echo "wine environment ready on display $DISPLAY, prefix $WINEPREFIX"
