@@ -5,6 +5,8 @@
 #include "ui/control_panel.h"
 #include "ui/single_copy.h"
 
+#include <cstddef>
+
 HINSTANCE appInstance;
 HWND mainWindow;
 
@@ -15,11 +17,38 @@ void openControlPanel()
     DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_CONTROL_PANEL), mainWindow, controlPanelProc, 0);
 }
 
+// The width of the caption's text `title` in the system's caption font; 0
+// where it cannot be measured.
+int captionTextWidth(const char *title)
+{
+    // The structure as XP knows it: later Windows take this size too.
+    NONCLIENTMETRICSA metrics = {};
+    metrics.cbSize = offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth);
+    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) {
+        return 0;
+    }
+    HFONT font = CreateFontIndirectA(&metrics.lfCaptionFont);
+    HDC screen = GetDC(nullptr);
+    SIZE text = {0, 0};
+    if (font != nullptr && screen != nullptr) {
+        HGDIOBJ previous = SelectObject(screen, font);
+        GetTextExtentPoint32A(screen, title, lstrlenA(title), &text);
+        SelectObject(screen, previous);
+    }
+    if (screen != nullptr) {
+        ReleaseDC(nullptr, screen);
+    }
+    if (font != nullptr) {
+        DeleteObject(font);
+    }
+    return text.cx;
+}
+
 // The main window is created 0 by 0, and Windows grows it only to its
 // smallest size: a caption whose menu bar below is cut off, so that the way
 // back to the panel ("Fil", "VFO") is out of sight. It is made just large
-// enough for the caption and the whole menu bar on one line, with a client
-// area of height 0, where the system placed it.
+// enough for the caption, its title whole, and the whole menu bar on one
+// line, with a client area of height 0, where the system placed it.
 void fitToMenuBar(HWND window)
 {
     HMENU menu = GetMenu(window);
@@ -30,7 +59,11 @@ void fitToMenuBar(HWND window)
             width += item.right - item.left;
         }
     }
-    RECT frame = {0, 0, width, 0};
+    // The caption holds the small icon, the title and the three buttons,
+    // with a little room between them.
+    int caption = GetSystemMetrics(SM_CXSMICON) + captionTextWidth(mainWindowTitle) + 3 * GetSystemMetrics(SM_CXSIZE) +
+                  4 * GetSystemMetrics(SM_CXEDGE);
+    RECT frame = {0, 0, width > caption ? width : caption, 0};
     AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, menu != nullptr, 0);
     // Narrower than the system's smallest window it is widened to that.
     SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
