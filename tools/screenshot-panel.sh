@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes a screenshot of the control panel as an operator sees it: the i686
 # program, the one we ship, under 32-bit Wine on a virtual display, inside a Wine desktop window so
-# that the dialog gets its title bar. Writes docs/control-panel.png.
+# that the dialog gets its title bar, with the pointer resting on "«" so that
+# its tooltip shows. Writes docs/control-panel.png.
 #   screenshot-panel.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,5 +23,9 @@ for _ in $(seq 100); do
     sleep 0.2
 done
 sleep 3
+# The pointer on "«" (its place in the desktop), moved a little so that the
+# tooltip control sees the mouse arrive and rest.
+xdotool mousemove 36 88 && sleep 0.3 && xdotool mousemove 38 90
+sleep 2
 import -window root -crop 620x262+0+0 +repage "$out"
 echo "wrote $out"
