@@ -10,6 +10,12 @@ constexpr int bandLowChannel = 304;   // 144.000 MHz
 constexpr int bandHighChannel = 464;  // 146.000 MHz
 constexpr int homeChannel = 432;      // 145.600 MHz
 
+// Whether channel n lies in the band, 144.000 to 146.000 MHz.
+constexpr bool isBandChannel(int n)
+{
+    return n >= bandLowChannel && n <= bandHighChannel;
+}
+
 constexpr int frequencyDisplayId = 2112;
 
 struct ChannelFrequency {

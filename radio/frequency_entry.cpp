@@ -81,18 +81,13 @@ TypedHz readHz(const char *p)
     return t;
 }
 
-bool inBand(int n)
-{
-    return n >= bandLowChannel && n <= bandHighChannel;
-}
-
 void describeChannel(char *buffer, size_t size, int n)
 {
     ChannelFrequency r = channelToFrequency(receiveChannel(n));
     int tx = transmitChannel(n);
     ChannelFrequency t = channelToFrequency(tx);
     std::snprintf(buffer, size, "RX %d.%.3d   TX %d.%.3d%s", r.mhz, r.khz, t.mhz, t.khz,
-                  inBand(tx) ? "" : "\nThe TX frequency is outside the band.");
+                  isBandChannel(tx) ? "" : "\nThe TX frequency is outside the band.");
 }
 
 }  // namespace

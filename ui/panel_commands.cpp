@@ -122,7 +122,7 @@ void cycleChannelMode(PanelWindow window)
 
 void selectEnteredChannel(PanelWindow window, int channel)
 {
-    if (channel >= bandLowChannel && channel <= bandHighChannel) {
+    if (isBandChannel(channel)) {
         radioState.channel = channel;
         showChannel(window);
     }
