@@ -26,8 +26,12 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "setup: installing ${missing[*]}"
-    $SUDO apt-get update -q
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+    # Retries the index update, and falls back on the release's own versions
+    # when a mirror caught mid-sync leaves the architectures out of step.
+    $SUDO bash tools/apt-install.sh "${missing[@]}" || {
+        echo "setup: the packages could not be installed (see above); nothing was built" >&2
+        exit 1
+    }
 fi
 
 # Whether the kernel runs 32-bit programs is known only by running one: the
