@@ -17,6 +17,13 @@ void portWrite(int port, int byte)
     }
 }
 
+void keepTransmitterInBand(int n)
+{
+    if (!isBandChannel(lastLoaded) && isBandChannel(n)) {
+        tuneChannel(n);
+    }
+}
+
 }  // namespace
 
 int toBcd(int n)
@@ -84,7 +91,17 @@ void retune(int n, PanelWindow window)
     // The same rule as the RX and TX texts, so the channel loaded and the
     // displayed frequency never disagree.
     bool shifted = rs.txActive ? rs.duplexMode == 1 : rs.duplexMode == 3;
-    tuneChannel(shifted ? shiftedChannel(n, rs.shiftChannels) : n);
+    int target = shifted ? shiftedChannel(n, rs.shiftChannels) : n;
+    if (!rs.txActive || isBandChannel(target)) {
+        tuneChannel(target);
+    } else {
+        // Keyed, the transmitter is never moved off the band (the shift near a
+        // band edge puts the transmit channel there): nothing is written, and
+        // the synthesizer stays on the channel inside the band it holds. Should
+        // it hold one outside (received on in reverse duplex just before the
+        // working changed), the selected channel itself is loaded instead.
+        keepTransmitterInBand(n);
+    }
     if (rs.txActive != rs.prevTxActive && window != nullptr) {
         showFrequencies(window, n);
         showScannerStatus(window);

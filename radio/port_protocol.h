@@ -31,6 +31,7 @@ int channelBusy();
 int transmitKeyed();
 
 // Samples the transmit line and loads the channel to listen or transmit on.
+// Keyed, a transmit channel outside the band is not loaded.
 void retune(int n, PanelWindow window);
 void stepUp(int k);
 void stepDown(int k);

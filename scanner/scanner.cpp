@@ -8,15 +8,63 @@
 #include "res/resource.h"
 #include "scanner/channel_memory.h"
 
+HeardStop heardStop;
+
+namespace {
+
+// The scan stops on the current channel for a signal.
+void rememberStop()
+{
+    heardStop.channel = radioState.channel;
+    heardStop.ticksSinceLeft = -1;
+}
+
+// Before a scanning tick: a channel moved by the operator since the last tick
+// (a channel button, a typed frequency, Mode) is theirs, and what the scan
+// heard before is not what they answer; otherwise one more tick since leaving.
+void ageHeardStop()
+{
+    HeardStop &h = heardStop;
+    if (h.channel != 0 && radioState.channel != h.scanChannel) {
+        forgetHeardStop();
+    }
+    if (h.ticksSinceLeft >= 0 && h.ticksSinceLeft <= answerWindow) {
+        ++h.ticksSinceLeft;
+    }
+}
+
+// After a scanning tick: the scan has left the heard channel when it stands
+// elsewhere.
+void followScan()
+{
+    HeardStop &h = heardStop;
+    h.scanChannel = radioState.channel;
+    if (h.channel != 0 && h.ticksSinceLeft < 0 && radioState.channel != h.channel) {
+        h.ticksSinceLeft = 0;
+    }
+}
+
+}  // namespace
+
+void forgetHeardStop()
+{
+    heardStop = HeardStop();
+}
+
 void onTimerTick(PanelWindow window)
 {
     RadioState &rs = radioState;
     if (rs.scanState == ScanOff) {
+        forgetHeardStop();
         retune(rs.channel, window);
-    } else if (transmitKeyed()) {
+        return;
+    }
+    ageHeardStop();
+    if (transmitKeyed()) {
         stopScanForTransmit(window);
     } else {
         scanTick(window);
+        followScan();
     }
 }
 
@@ -49,8 +97,15 @@ void stopScanForTransmit(PanelWindow window)
     // channel's transmit channel in this tick. On a repeater output that is the
     // repeater's input (duplex); anywhere else, a repeater input included, it
     // is the channel itself (simplex), and the answer is heard there too.
-    // Nothing steps, jumps or samples the watch channel while keyed.
+    // Nothing steps, jumps or samples the watch channel while keyed. Keyed
+    // soon after the scan left a station, the operator answers that station:
+    // the stop goes back to it.
     RadioState &rs = radioState;
+    const HeardStop &h = heardStop;
+    if (h.channel != 0 && h.ticksSinceLeft >= 0 && h.ticksSinceLeft <= answerWindow) {
+        rs.channel = h.channel;
+    }
+    forgetHeardStop();
     stopScanWith(window, channelDuplexMode(rs.channel) == 1 ? 1 : 2);
     // The next Scan starts afresh, as from the panel's start: no rest of a
     // hold, and no jump armed, from the scan that was stopped.
@@ -80,6 +135,7 @@ void scanTick(PanelWindow window)
             rs.jumpArmed = 1;
             rs.dwellLimit = jumpHold;
             rs.dwellCount = 0;
+            rememberStop();
         }
     } else {
         // A free watch channel leaves the synthesizer on it; when this decision
@@ -91,6 +147,7 @@ void scanTick(PanelWindow window)
             if (busy) {
                 rs.dwellCount = 0;
                 rs.dwellLimit = haltHold;
+                rememberStop();
             } else {
                 advanceScan();
             }
@@ -124,6 +181,7 @@ int checkWatchChannel(int w)
     }
     rs.dwellCount = 0;
     rs.dwellLimit = haltHold;
+    rememberStop();
     return 1;
 }
 

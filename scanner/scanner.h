@@ -18,6 +18,25 @@ constexpr int haltHold = 500;  // 5.01 s on a busy channel under the halt rule
 
 constexpr int scannerDisplayId = 2101;
 
+// An operator who keys during a scan answers the station just heard, which the
+// scan has often left by then (a Halt scan leaves a channel the moment its
+// station stops; Jump leaves after its hold even while the station speaks).
+// Keyed within this many ticks (5 s) of the scan leaving the channel it last
+// stopped on for a signal, the keyed stop goes back there.
+constexpr int answerWindow = 500;
+
+// The channel the scan last stopped on for a signal (a halt, a jump hold, a
+// busy watch channel), and the ticks since the scan left it. Forgotten when
+// the scanner is off and when the operator moves the scan to another channel.
+struct HeardStop {
+    int channel = 0;          // 0: none
+    int ticksSinceLeft = -1;  // -1 while the scan stands on it; counts up to answerWindow + 1
+    int scanChannel = 0;      // `channel` as the scanner's last tick left it
+};
+extern HeardStop heardStop;
+
+void forgetHeardStop();
+
 // One tick of the panel's 10 ms timer. Scanner off: follow the transmitter.
 // Scanning: sample the transmit line first; keyed stops the scan
 // (stopScanForTransmit), otherwise one scanner tick.
@@ -28,6 +47,8 @@ void stopScan(PanelWindow window);
 // The scan stopped by keying, and the transmit channel loaded at once: duplex
 // on a repeater output, simplex elsewhere (repeater inputs too), and the dwell
 // and jump fields back at their start values, so the next Scan starts afresh.
+// It stops on the channel the scan stands on, or on the one it last stopped on
+// for a signal when it left that within answerWindow ticks.
 void stopScanForTransmit(PanelWindow window);
 void scanTick(PanelWindow window);
 int checkWatchChannel(int w);

@@ -259,6 +259,7 @@ void resetPanel(PanelWindow window)
     RadioState &rs = radioState;
     tuneHome();
     rs.scanState = ScanOff;
+    forgetHeardStop();
     fillChannelMemory();
     settleWait(2);
     rs.channel = homeChannel;

@@ -3,6 +3,7 @@
 #include "radio/platform_seam.h"
 #include "radio/radio_state.h"
 #include "scanner/channel_memory.h"
+#include "scanner/scanner.h"
 
 PortDouble port;
 
@@ -100,5 +101,6 @@ void resetCore()
     setControlText = recordText;
     radioState = RadioState();
     radioState.duplexMode = 1;
+    forgetHeardStop();
     fillChannelMemory();
 }

@@ -253,6 +253,39 @@ TEST(PortProtocol, ChannelsOutsideTheDigitsAreNotSent)
     }
 }
 
+// Keyed, the transmitter stays in the band: a transmit channel the shift puts
+// outside 304..464 is not loaded, and the synthesizer keeps the band channel it
+// holds. Receiving outside the band (reverse duplex near an edge) still loads.
+TEST(PortProtocol, KeyedNeverLoadsATransmitChannelOutsideTheBand)
+{
+    const struct {
+        const char *name;
+        int channel, duplexMode, shift, held, status;
+        std::vector<int> loads;
+    } cases[] = {
+        {"duplex at the low edge", 304, 1, 48, 304, keyed, {}},
+        {"duplex one channel under the lowest that transmits", 351, 1, 48, 351, keyed, {}},
+        {"duplex transmitting on the low edge itself", 352, 1, 48, 352, keyed, {304}},
+        {"a negative shift at the high edge", 464, 1, -2, 464, keyed, {}},
+        {"a negative shift transmitting on the high edge", 463, 1, -1, 463, keyed, {464}},
+        {"released at the low edge: receives there", 304, 1, 48, 304, 0, {304}},
+        {"reverse duplex receives below the band", 304, 3, 48, 304, 0, {256}},
+        {"reverse duplex transmits on the channel", 304, 3, 48, 256, keyed, {304}},
+        {"holding a channel off the band, duplex keyed: the channel itself", 304, 1, 48, 256, keyed, {304}},
+    };
+    for (const auto &c : cases) {
+        resetCore();
+        tuneChannel(c.held);
+        port.events.clear();
+        radioState.channel = c.channel;
+        radioState.duplexMode = c.duplexMode;
+        radioState.shiftChannels = c.shift;
+        port.status = c.status;
+        retune(c.channel, panel);
+        EXPECT_EQ(loadedChannels(), c.loads) << c.name;
+    }
+}
+
 TEST(PortProtocol, OnlyChannelNumbersOfThreeDigitsAreLoaded)
 {
     const struct { int channel; bool sent; } cases[] = {

@@ -394,6 +394,78 @@ TEST_F(Scan, KeyingStopsTheScanAndTransmitsOnTheChannelItStoodOn)
     }
 }
 
+// Keyed soon after the scan left the channel it last stopped on for a signal,
+// the keyed stop answers there: the first load of the keyed tick and every load
+// while keyed is that channel's transmit channel, and released the radio
+// receives there. Keyed later, or after another stop, or after the operator
+// moved the scan, it stops where the scan stands. (Ticks: the scan from 437
+// reaches 440 at 18 and decides at 24; a halt decides again at 525, a jump
+// hold leaves at 125.)
+TEST_F(Scan, KeyingSoonAfterTheScanLeftAStationAnswersThere)
+{
+    constexpr int here = 0;  // where the scan stands at the keyed tick
+    const struct {
+        const char *name;
+        int state, start, watch;
+        std::vector<Signal> signals;
+        int pressAt, press;  // a panel command before that tick, or 0
+        int keyAt;           // the first keyed tick
+        int answered;        // the channel the stop answers on
+    } cases[] = {
+        {"halted, the station stops 0.5 s before the hold ends, keyed 0.8 s after", ScanHalt, 437, 0,
+         {{440, 0, 475}}, 0, 0, 525 + 80, 440},
+        {"a Jump hold leaves a station still speaking, keyed 0.8 s after", ScanJump, 397, 0,
+         {{400, 0, forever}}, 0, 0, 125 + 80, 400},
+        {"a busy watch channel, left when it went free", ScanHalt, 437, 412, {{412, 0, 300}}, 0, 0,
+         507 + 80, 412},
+        {"keyed 4.9 s after leaving", ScanHalt, 437, 0, {{440, 0, 475}}, 0, 0, 525 + 490, 440},
+        {"keyed 5.1 s after leaving", ScanHalt, 437, 0, {{440, 0, 475}}, 0, 0, 525 + 510, here},
+        {"a second stop since, then left", ScanHalt, 437, 0, {{440, 0, 475}, {445, 0, 600}}, 0, 0,
+         1056 + 80, 445},
+        {"halted on a second station", ScanHalt, 437, 0, {{440, 0, 475}, {445, 0, forever}}, 0, 0,
+         700, 445},
+        {"the operator stepped on after the scan left", ScanHalt, 437, 0, {{440, 0, 475}},
+         525 + 40, IDC_STEP_UP, 525 + 80, here},
+    };
+    for (const auto &c : cases) {
+        tick = 0;
+        loads.clear();
+        channelAt.assign(1, 0);
+        start(c.start, c.state);
+        radioState.watchChannel = c.watch;
+        signals = c.signals;
+        if (c.press != 0) {
+            run(c.pressAt - 1);
+            onPanelCommand(panel, c.press);
+        }
+        run(c.keyAt - 1 - tick);
+        ASSERT_NE(radioState.scanState, ScanOff) << c.name;
+        int answered = c.answered == here ? radioState.channel : c.answered;
+        if (c.answered == here) {
+            ASSERT_NE(radioState.channel, 440) << c.name << ": the scan stands on the station";
+        }
+        int tx = channelDuplexMode(answered) == 1 ? answered - 48 : answered;
+
+        port.status = keyedMask;
+        size_t firstKeyed = loads.size();
+        run(100);
+        ASSERT_GT(loads.size(), firstKeyed) << c.name;
+        EXPECT_EQ(loads[firstKeyed].tick, c.keyAt) << c.name;
+        for (size_t i = firstKeyed; i < loads.size(); ++i) {
+            EXPECT_EQ(loads[i].channel, tx) << c.name << ", " << ::testing::PrintToString(loads[i]);
+        }
+        EXPECT_EQ(radioState.channel, answered) << c.name << ": the displays name another channel";
+
+        port.status = 0;
+        size_t firstReleased = loads.size();
+        run(20);
+        ASSERT_GT(loads.size(), firstReleased) << c.name;
+        for (size_t i = firstReleased; i < loads.size(); ++i) {
+            EXPECT_EQ(loads[i].channel, answered) << c.name << ", " << ::testing::PrintToString(loads[i]);
+        }
+    }
+}
+
 // The Scan button's own stop still selects the channel's class working:
 // reverse duplex on a repeater input.
 TEST_F(Scan, TheScanButtonStopsOnTheChannelsClassWorking)

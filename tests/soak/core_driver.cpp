@@ -62,11 +62,16 @@ int32_t planWord(int channel)
     return 4 | 8;
 }
 
+int transmitOf(const RadioState &rs)
+{
+    return rs.duplexMode == 1 ? wrapSub(rs.channel, rs.shiftChannels) : rs.channel;
+}
+
 // The three texts as the panel must show them, built from the state.
 std::string frequencyText(const RadioState &rs)
 {
     int rx = rs.duplexMode == 3 ? wrapSub(rs.channel, rs.shiftChannels) : rs.channel;
-    int tx = rs.duplexMode == 1 ? wrapSub(rs.channel, rs.shiftChannels) : rs.channel;
+    int tx = transmitOf(rs);
     ChannelFrequency r = channelToFrequency(rx);
     ChannelFrequency t = channelToFrequency(tx);
     return format("RX %d.%.3d\n\nTX %d.%.3d", r.mhz, r.khz, t.mhz, t.khz);
@@ -302,9 +307,14 @@ struct Model {
     bool deciding = false;
     bool stoppedByKeying = false;
     bool txChanged = false;
+    // The channel the scan last stopped on for a signal; left `heardAgo` ticks
+    // ago (-1: not left), and where the scan's last tick left the channel.
+    int heard, heardAgo, scanAt;
 
-    Model(const RadioState &state, const int32_t *memory, int lastLoaded, const std::vector<uint32_t> &r, bool in)
-        : rs(state), held(lastLoaded), reads(r), inBound(in)
+    Model(const RadioState &state, const int32_t *memory, int lastLoaded, const HeardStop &h,
+          const std::vector<uint32_t> &r, bool in)
+        : rs(state), held(lastLoaded), reads(r), inBound(in), heard(h.channel), heardAgo(h.ticksSinceLeft),
+          scanAt(h.scanChannel)
     {
         std::memcpy(flags, memory, sizeof flags);
     }
@@ -348,7 +358,13 @@ struct Model {
         int keyed = (sample() & 0x80) ? 1 : 0;
         rs.txActive = keyed;
         bool shifted = keyed ? rs.duplexMode == 1 : rs.duplexMode == 3;
-        load(shifted ? wrapSub(n, rs.shiftChannels) : n);
+        int target = shifted ? wrapSub(n, rs.shiftChannels) : n;
+        if (!keyed || inBand(target)) {
+            load(target);
+        } else if (!inBand(held) && inBand(n)) {
+            // Keyed, never off the band: the synthesizer keeps a band channel.
+            load(n);
+        }
         txChanged = rs.txActive != rs.prevTxActive;
         rs.prevTxActive = keyed;
     }
@@ -417,18 +433,21 @@ struct Model {
                 rs.jumpArmed = 1;
                 rs.dwellLimit = 100;
                 rs.dwellCount = 0;
+                stopHere();
             }
             return;
         }
         int before = held;
         bool watched = rs.watchChannel != 0;
         if (watchTakesOver()) {
+            stopHere();
             return;
         }
         size_t loaded = loads.size();
         if (busy) {
             rs.dwellCount = 0;
             rs.dwellLimit = 500;
+            stopHere();
         } else {
             advance();
         }
@@ -438,16 +457,43 @@ struct Model {
         }
     }
 
+    void stopHere()
+    {
+        heard = rs.channel;
+        heardAgo = -1;
+    }
+
+    void forgetHeard()
+    {
+        heard = 0;
+        heardAgo = -1;
+        scanAt = 0;
+    }
+
     void tick()
     {
         if (rs.scanState == 1) {
+            forgetHeard();
             retune(rs.channel);
             return;
         }
+        // The operator moved the scan: what it heard is forgotten.
+        if (heard != 0 && rs.channel != scanAt) {
+            forgetHeard();
+        }
+        if (heardAgo >= 0 && heardAgo <= 500) {
+            ++heardAgo;
+        }
         // Scanning: the transmit line first. Keyed stops the scan where it
-        // stands, duplex on a repeater output and simplex anywhere else, and
-        // loads its transmit channel; the next scan starts afresh.
+        // stands, or on the channel it last stopped on for a signal when it
+        // left that 5 s ago or less; duplex on a repeater output and simplex
+        // anywhere else, and loads its transmit channel; the next scan starts
+        // afresh.
         if (sample() & 0x80) {
+            if (heard != 0 && heardAgo >= 0 && heardAgo <= 500) {
+                rs.channel = heard;
+            }
+            forgetHeard();
             stoppedByKeying = true;
             rs.scanState = 1;
             rs.duplexMode = duplexClass(rs.channel) == 1 ? 1 : 2;
@@ -458,12 +504,17 @@ struct Model {
             return;
         }
         scanTick();
+        scanAt = rs.channel;
+        if (heard != 0 && heardAgo < 0 && rs.channel != heard) {
+            heardAgo = 0;
+        }
     }
 
     void reset()
     {
         load(homeChannel);
         rs.scanState = 1;
+        forgetHeard();
         fill();
         rs.channel = homeChannel;
         rs.duplexMode = 1;
@@ -572,6 +623,12 @@ void compareState(const Model &m)
     if (rec.inBound && m.cursor != rec.reads.size()) {
         rec.fail(format("%zu status reads, expected %zu", rec.reads.size(), m.cursor));
     }
+    if (heardStop.channel != m.heard || heardStop.ticksSinceLeft != m.heardAgo ||
+        (m.heard != 0 && heardStop.scanChannel != m.scanAt)) {
+        rec.fail(format("the scan heard channel %d, left %d ticks ago (scan on %d); expected %d, %d ticks (%d)",
+                        heardStop.channel, heardStop.ticksSinceLeft, heardStop.scanChannel, m.heard, m.heardAgo,
+                        m.scanAt));
+    }
     if (lastLoadedChannel() != m.held) {
         rec.fail(format("the core remembers channel %d as loaded, expected %d", lastLoadedChannel(), m.held));
     }
@@ -672,8 +729,20 @@ void checkFollowing()
         rec.fail("frequency display \"" + rec.frequency + "\" does not parse");
         return;
     }
-    ChannelFrequency f = channelToFrequency(loaded);
     bool keyed = radioState.txActive == 1;
+    if (keyed) {
+        // Keyed, nothing outside the band is ever loaded; a transmit channel
+        // outside it is shown but not loaded.
+        for (int c : rec.loads) {
+            if (!inBand(c)) {
+                rec.fail(format("keyed, loaded channel %d outside the band", c));
+            }
+        }
+        if (!inBand(transmitOf(radioState))) {
+            return;
+        }
+    }
+    ChannelFrequency f = channelToFrequency(loaded);
     int mhz = keyed ? txMhz : rxMhz;
     int khz = keyed ? txKhz : rxKhz;
     if (f.mhz != mhz || f.khz != khz) {
@@ -762,6 +831,7 @@ std::string run(const Step &step)
     const RadioState before = rs;
     unsigned long loadsBefore = loadCount();
     int lastBefore = lastLoadedChannel();
+    const HeardStop heardBefore = heardStop;
     int32_t memory[channelMemorySize];
     std::memcpy(memory, channelFlags, sizeof memory);
 
@@ -777,7 +847,7 @@ std::string run(const Step &step)
         break;
     }
 
-    Model m(before, memory, lastBefore, rec.reads, rec.inBound);
+    Model m(before, memory, lastBefore, heardBefore, rec.reads, rec.inBound);
     switch (step.kind) {
     case Kind::Tick: m.tick(); break;
     case Kind::Reopen: m.reopen(); break;

@@ -9,6 +9,10 @@ foreach(scenario
         BusyWatchChannelOutsideTheRangeIsReached
         KeyingStopsTheScanOnTheChannelItHaltedOn
         KeyingOnARepeaterInputAnswersThereAndTheNextScanStartsAfresh
+        KeyedSoonAfterAHaltScanLeftAStationAnswersIt
+        KeyedSoonAfterAJumpHoldLeftAStationAnswersIt
+        KeyedLongAfterTheScanLeftAStationStopsWhereTheScanIs
+        KeyedNothingOutsideTheBandIsLoaded
         WithoutAPanelNothingIsLoaded
         ASecondCopyLeavesTheTransceiverToTheFirst
         ANewCopyStartsOnceTheFirstHasEndedOrBeenKilled)

@@ -402,6 +402,9 @@ protected:
         return "loads: " + (s.empty() ? std::string("none") : s);
     }
 
+    void keyAfterTheScanLeft(int start, int station, int scanPresses, bool dropCarrierBeforeHoldEnds,
+                             bool keepCarrier, double keyAfterMs, std::vector<Load> *keyed, int *stood);
+
     // From the home channel to the scan range 400..410, marked with Start and
     // Stop, ending on 400 with the scanner off.
     void setRange400To410(int from)
@@ -1075,6 +1078,149 @@ TEST_F(Radio, KeyingOnARepeaterInputAnswersThereAndTheNextScanStartsAfresh)
     ASSERT_EQ(v.size(), k + 2) << describe(v, at);
     EXPECT_EQ(v[k].channel, 389) << describe(v, at);
     EXPECT_LT(ms(at, v[k].time), 1500.0) << "the rest of the old hold ran first; " << describe(v, at);
+}
+
+// The operator keys a moment after the scan left a station, to answer it.
+// The scan from `start` (Halt, or Jump after two presses) reaches `station`
+// and leaves it: the carrier dropped 0.5 s before the halt hold ends, or a
+// Jump hold run out (the carrier kept or then dropped); the line is
+// keyed `keyAfterMs` after the scan's first load past the station. Returns the
+// loads from the keying on, held keyed for 1 s, in `keyed`, and the channel
+// the scan stood on as the line was keyed in `stood`.
+void Radio::keyAfterTheScanLeft(int start, int station, int scanPresses, bool dropCarrierBeforeHoldEnds,
+                                bool keepCarrier, double keyAfterMs, std::vector<Load> *keyed, int *stood)
+{
+    ASSERT_NO_FATAL_FAILURE(stepTo(homeChannel, start));
+    carrier(station, true);
+    int64_t at = now();
+    LONG64 from = mark();
+    clicks(IDC_SCAN, scanPresses);
+    std::vector<Load> v = waitForLoads(
+        from, [&](const std::vector<Load> &l) { return !l.empty() && l.back().channel == station; }, patienceMs);
+    ASSERT_FALSE(v.empty() || v.back().channel != station) << describe(v, at);
+    int64_t halted = v.back().time;
+    if (dropCarrierBeforeHoldEnds) {
+        // The hold's decision comes 60 ms + 5.01 s after the halting load.
+        while (ms(halted, now()) < 60.0 + 5010.0 - 500.0) {
+            Sleep(5);
+        }
+        carrier(station, false);
+    }
+    size_t onStation = v.size();
+    v = waitForLoads(
+        from, [&](const std::vector<Load> &l) { return l.size() > onStation; }, patienceMs);
+    ASSERT_GT(v.size(), onStation) << "the scan did not leave " << station << "; " << describe(v, at);
+    int64_t left = v.back().time;
+    ASSERT_EQ(v.back().channel, station + 1) << describe(v, at);
+    if (!keepCarrier) {
+        carrier(station, false);  // the scan would come round to it again
+    }
+    while (ms(left, now()) < keyAfterMs) {
+        Sleep(5);
+    }
+    LONG64 keyedFrom = mark();
+    *keyed = keyAndHold(true, 1000, &at);
+    std::vector<Load> before = loads(from);
+    before.resize(static_cast<size_t>(std::count_if(before.begin(), before.end(),
+                                                    [&](const Load &l) { return l.index < keyedFrom; })));
+    *stood = before.empty() ? -1 : before.back().channel;
+    std::printf("%d left %.0f ms before keying; keyed: %s\n", station, ms(left, at),
+                describe(*keyed, at).c_str());
+}
+
+// Halted on the busy 145.700 MHz (440, a repeater output), the station stops
+// 0.5 s before the hold runs out and the scan sweeps on; keyed 0.8 s after the
+// scan left, the transmitter goes straight to the repeater's input, 392, and
+// only there; released, the radio listens on 440.
+TEST_F(Radio, KeyedSoonAfterAHaltScanLeftAStationAnswersIt)
+{
+    std::vector<Load> v;
+    int stood = 0;
+    ASSERT_NO_FATAL_FAILURE(keyAfterTheScanLeft(437, 440, 1, true, false, 800.0, &v, &stood));
+    ASSERT_FALSE(v.empty()) << "nothing loaded while keyed";
+    for (const Load &l : v) {
+        ASSERT_EQ(l.channel, 392) << "keyed: only 145.100 MHz";
+    }
+    EXPECT_NE(stood, 440) << "the scan had not moved on";
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.700\n\nTX 145.100");
+    EXPECT_EQ(markedDuplexButton(), IDC_DUPLEX);
+
+    int64_t at;
+    v = keyAndHold(false, 500, &at);
+    size_t k = 0;
+    while (k < v.size() && v[k].channel == 392) {
+        ++k;  // a load under way as the line went
+    }
+    ASSERT_LT(k, v.size()) << describe(v, at);
+    for (size_t j = k; j < v.size(); ++j) {
+        ASSERT_EQ(v[j].channel, 440) << "released: 145.700 MHz; " << describe(v, at);
+    }
+}
+
+// A Jump hold leaves 145.200 MHz (400) while its station still speaks; keyed
+// 0.8 s later, the transmitter goes back to 400 and nowhere else.
+TEST_F(Radio, KeyedSoonAfterAJumpHoldLeftAStationAnswersIt)
+{
+    std::vector<Load> v;
+    int stood = 0;
+    ASSERT_NO_FATAL_FAILURE(keyAfterTheScanLeft(397, 400, 2, false, true, 800.0, &v, &stood));
+    ASSERT_FALSE(v.empty()) << "nothing loaded while keyed";
+    for (const Load &l : v) {
+        ASSERT_EQ(l.channel, 400) << "keyed: only 145.200 MHz";
+    }
+    EXPECT_NE(stood, 400) << "the scan had not moved on";
+}
+
+// Keyed 6.5 s after the scan left 440, the stop is where the scan stands: one
+// channel while keyed, that channel's transmit channel.
+TEST_F(Radio, KeyedLongAfterTheScanLeftAStationStopsWhereTheScanIs)
+{
+    std::vector<Load> v;
+    int stood = 0;
+    ASSERT_NO_FATAL_FAILURE(keyAfterTheScanLeft(437, 440, 2, false, false, 6500.0, &v, &stood));
+    ASSERT_FALSE(v.empty()) << "nothing loaded while keyed";
+    ASSERT_TRUE(stood >= 384 && stood <= 448) << "the scan stood on " << stood;
+    int tx = stood >= 432 && stood <= 447 ? stood - 48 : stood;  // duplex on a repeater output
+    for (const Load &l : v) {
+        ASSERT_EQ(l.channel, tx) << "keyed: the transmit channel of " << stood << ", where the scan was";
+    }
+}
+
+// Keyed where the repeater shift puts the transmit channel off the band, the
+// synthesizer stays on the band channel it holds: duplex on 144.000 MHz (TX
+// 143.400), and on 146.000 MHz with the shift at -2 (TX 146.025).
+TEST_F(Radio, KeyedNothingOutsideTheBandIsLoaded)
+{
+    const struct {
+        const char *name;
+        int edge;          // the band edge button
+        int channel;       // its channel
+        int shiftPresses;  // presses of the shift's "<" (12.5 kHz off the 600 kHz each)
+    } cases[] = {
+        {"duplex at 144.000 MHz", IDC_BAND_LOW, 304, 0},
+        {"duplex at 146.000 MHz, shift -2", IDC_BAND_HIGH, 464, 50},
+    };
+    for (const auto &c : cases) {
+        ASSERT_NO_FATAL_FAILURE(click(c.edge));
+        ASSERT_NO_FATAL_FAILURE(clicks(IDC_SHIFT_DOWN, c.shiftPresses));
+        ASSERT_TRUE(waitFor([&] { return sim->channel == c.channel; }, patienceMs)) << c.name;
+        LONG64 from = mark();
+        int64_t at = now();
+        key(true);
+        Sleep(500);
+        std::vector<Load> v = loads(from);
+        // At most the load under way as the line went, of the channel itself.
+        EXPECT_LE(v.size(), 1u) << c.name << ": keyed, " << describe(v, at);
+        for (const Load &l : v) {
+            EXPECT_EQ(l.channel, c.channel) << c.name << ": keyed, " << describe(v, at);
+        }
+        EXPECT_EQ(sim->channel, c.channel) << c.name << ": keyed";
+        key(false);
+        from = mark();
+        v = waitForLoads(from, [](const std::vector<Load> &l) { return l.size() >= 3; }, patienceMs);
+        ASSERT_GE(v.size(), 3u) << c.name << ": released, the ticks did not go on";
+        EXPECT_EQ(v.back().channel, c.channel) << c.name;
+    }
 }
 
 // Closing the panel stops the loads and shows the main window; "VFO" opens a
