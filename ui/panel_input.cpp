@@ -5,6 +5,7 @@
 #include "res/resource.h"
 #include "ui/frequency_box.h"
 #include "ui/panel_commands.h"
+#include "ui/radio_groups.h"
 
 namespace {
 
@@ -74,8 +75,25 @@ void openBox(const char *text, bool selectAll)
     }
 }
 
-bool onKeyDown(WPARAM key)
+bool isArrowKey(WPARAM key)
 {
+    return key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN;
+}
+
+// In a radio group an arrow selects the next button as a click does, and a
+// new working moves a keyed transmitter by the repeater shift: while keyed
+// the arrows are taken there and do nothing. Elsewhere they only move the
+// focus, and go on to the dialog.
+bool onArrowKey(HWND focus)
+{
+    return transmitting() && isGroupedRadioButton(inputPanel, focus);
+}
+
+bool onKeyDown(HWND focus, WPARAM key)
+{
+    if (isArrowKey(key)) {
+        return onArrowKey(focus);
+    }
     int button = buttonOfKey(key);
     if (button != 0) {
         press(button);
@@ -162,7 +180,7 @@ bool takeMessage(const MSG &msg)
 {
     switch (msg.message) {
     case WM_KEYDOWN:
-        return forOpenPanel(msg) && onKeyDown(msg.wParam);
+        return forOpenPanel(msg) && onKeyDown(msg.hwnd, msg.wParam);
     case WM_CHAR:
         return forOpenPanel(msg) && onCharacter(msg.wParam);
     case WM_MOUSEWHEEL:
