@@ -89,10 +89,29 @@ bool onArrowKey(HWND focus)
     return transmitting() && isGroupedRadioButton(inputPanel, focus);
 }
 
+// The dialog's own Enter ends the panel (IDOK) unless a push button has the
+// focus, and with the panel closed nothing follows the transmitter: Enter is
+// taken here. On a push button it presses that button as the dialog would,
+// keyed or not, as Space and the mouse do; anywhere else it does nothing.
+// VK_EXECUTE is the dialog's other Enter.
+bool onEnter(HWND focus)
+{
+    bool pushButton = focus != nullptr && GetAncestor(focus, GA_PARENT) == inputPanel &&
+                      (SendMessageA(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0;
+    if (pushButton && IsWindowEnabled(focus)) {
+        SendMessageA(inputPanel, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(focus), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(focus));
+    }
+    return true;
+}
+
 bool onKeyDown(HWND focus, WPARAM key)
 {
     if (isArrowKey(key)) {
         return onArrowKey(focus);
+    }
+    if (key == VK_RETURN || key == VK_EXECUTE) {
+        return onEnter(focus);
     }
     int button = buttonOfKey(key);
     if (button != 0) {

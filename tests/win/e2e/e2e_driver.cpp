@@ -1462,6 +1462,43 @@ TEST_F(Safety, ArrowsInTheRadioGroupsChangeNothingWhileKeyed)
     EXPECT_EQ(marks(), IDC_SPACING_12K5 * 10000 + IDC_REV_DUP);
 }
 
+// Enter on a radio button does nothing: the panel stays open, and the ticks
+// go on. On a push button it presses that button. Escape still closes the
+// panel.
+TEST_F(Safety, EnterNeverClosesThePanel)
+{
+    ASSERT_NO_FATAL_FAILURE(tabToDuplex());
+    LONG64 from = mark();
+    int64_t at = now();
+    ASSERT_NO_FATAL_FAILURE(pressKey(VK_RETURN));
+    // The next key is handled after Enter: a panel closed by it takes none.
+    ASSERT_NO_FATAL_FAILURE(pressKey(VK_TAB, true));
+    waitFor([&] { return focused() == IDC_SPACING_12K5 || !IsWindow(panel) || !IsWindowVisible(panel); },
+            patienceMs);
+    ASSERT_TRUE(IsWindow(panel) && IsWindowVisible(panel)) << "Enter closed the panel";
+    ASSERT_EQ(focused(), IDC_SPACING_12K5);
+    std::vector<Load> v = waitForLoads(
+        from, [&](const std::vector<Load> &l) { return !l.empty() && ms(at, l.back().time) >= 300; }, patienceMs);
+    ASSERT_GE(v.size(), 10u) << "the ticks stopped; " << describe(v, at);
+    for (const Load &l : v) {
+        ASSERT_EQ(l.channel, homeChannel) << describe(v, at);
+    }
+    EXPECT_EQ(marks(), IDC_SPACING_12K5 * 10000 + IDC_DUPLEX);
+
+    ASSERT_NO_FATAL_FAILURE(focusBy(VK_TAB, true, IDC_BAND_HIGH));
+    from = mark();
+    at = now();
+    ASSERT_NO_FATAL_FAILURE(pressKey(VK_RETURN));
+    v = waitForLoads(
+        from, [&](const std::vector<Load> &l) { return !l.empty() && l.back().channel == 464; }, patienceMs);
+    ASSERT_FALSE(v.empty() || v.back().channel != 464) << "Enter did not press \"]\"; " << describe(v, at);
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 146.000\n\nTX 145.400");
+    EXPECT_TRUE(IsWindowVisible(panel));
+
+    ASSERT_NO_FATAL_FAILURE(pressKey(VK_ESCAPE));
+    EXPECT_TRUE(waitFor([&] { return !IsWindow(panel); }, patienceMs)) << "Escape did not close the panel";
+}
+
 // A claim held by a process without windows (this driver, here), as by a copy
 // of another user's: a new copy says it is already running, loads no io.dll,
 // opens no window of its own and ends with 0 once the box is closed.
