@@ -30,7 +30,8 @@ endforeach()
 qd_wine_test(e2e.OperatorAidsAndInput @BUILD@/tests/win/e2e/e2e_driver.exe
     @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=Aids.*:Operator.*)
 # What no key may do, through the system's input queue: the arrows in the radio
-# groups while keyed, Enter closing the panel.
+# groups while keyed, Enter closing the panel; and the frequency box kept in
+# front of the panel (a second copy brings it forward).
 qd_wine_test(e2e.KeysAndTheBoxKeepThePanel @BUILD@/tests/win/e2e/e2e_driver.exe
     @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=Safety.*)
 # A winmm.dll and a comctl32.dll planted beside the program are never loaded,

@@ -1420,6 +1420,13 @@ protected:
             ASSERT_NO_FATAL_FAILURE(focusBy(VK_TAB, false, id));
         }
     }
+
+    // A digit typed on the panel opens the frequency box.
+    HWND openBox()
+    {
+        pressKey('1');
+        return outside::waitForWindow(process.dwProcessId, "#32770", "Go to frequency", patienceMs);
+    }
 };
 
 // Keyed in duplex on 432, the arrows in the working and in the spacing change
@@ -1497,6 +1504,21 @@ TEST_F(Safety, EnterNeverClosesThePanel)
 
     ASSERT_NO_FATAL_FAILURE(pressKey(VK_ESCAPE));
     EXPECT_TRUE(waitFor([&] { return !IsWindow(panel); }, patienceMs)) << "Escape did not close the panel";
+}
+
+// With the frequency box open, a second copy brings the box to the front,
+// not the panel it disables.
+TEST_F(Safety, ASecondCopyBringsTheOpenBoxForward)
+{
+    HWND box = openBox();
+    ASSERT_NE(box, nullptr) << "a digit opened no box";
+    ForegroundWindow other;
+    ASSERT_TRUE(waitForForeground(other.window)) << "the driver's window did not come to the front";
+    outside::WatchedCopy second(program);
+    ASSERT_TRUE(second.running()) << "cannot start a second copy";
+    ASSERT_NO_FATAL_FAILURE(expectLeftThePortAlone(second));
+    EXPECT_TRUE(waitForForeground(box)) << "the foreground window is " << GetForegroundWindow() << ", the box "
+                                        << box << ", the panel " << panel;
 }
 
 // A claim held by a process without windows (this driver, here), as by a copy
