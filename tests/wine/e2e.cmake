@@ -31,7 +31,7 @@ qd_wine_test(e2e.OperatorAidsAndInput @BUILD@/tests/win/e2e/e2e_driver.exe
     @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=Aids.*:Operator.*)
 # What no key may do, through the system's input queue: the arrows in the radio
 # groups while keyed, Enter closing the panel; and the frequency box kept in
-# front of the panel (a second copy brings it forward).
+# front of the panel (a second copy brings it forward, no tip covers it).
 qd_wine_test(e2e.KeysAndTheBoxKeepThePanel @BUILD@/tests/win/e2e/e2e_driver.exe
     @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=Safety.*)
 # A winmm.dll and a comctl32.dll planted beside the program are never loaded,

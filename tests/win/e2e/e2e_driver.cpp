@@ -1521,6 +1521,26 @@ TEST_F(Safety, ASecondCopyBringsTheOpenBoxForward)
                                         << box << ", the panel " << panel;
 }
 
+// A tip showing as the box opens goes as it comes up, none shows over the
+// disabled panel while it is open, and they come back when it closes.
+TEST_F(Safety, NoPanelTipShowsWhileTheBoxIsOpen)
+{
+    ASSERT_NO_FATAL_FAILURE(pointAt(IDC_SCAN));
+    ASSERT_TRUE(waitFor([&] { return !tipShown().empty(); }, 5000)) << "no tip under the pointer";
+    HWND box = openBox();
+    ASSERT_NE(box, nullptr) << "a digit opened no box";
+    EXPECT_EQ(tipShown(), L"") << "a tip over the open box";
+    for (int id : {IDC_MODE, IDC_RESET, IDC_SCAN}) {
+        ASSERT_NO_FATAL_FAILURE(pointAt(id));
+        EXPECT_FALSE(waitFor([&] { return !tipShown().empty(); }, 700)) << "a tip over the open box";
+    }
+
+    ASSERT_NO_FATAL_FAILURE(pressKey(VK_ESCAPE));
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(box); }, patienceMs)) << "Escape did not close the box";
+    ASSERT_NO_FATAL_FAILURE(pointAt(IDC_RESET));
+    EXPECT_TRUE(waitFor([&] { return !tipShown().empty(); }, 5000)) << "no tip after the box closed";
+}
+
 // A claim held by a process without windows (this driver, here), as by a copy
 // of another user's: a new copy says it is already running, loads no io.dll,
 // opens no window of its own and ends with 0 once the box is closed.
