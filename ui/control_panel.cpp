@@ -75,12 +75,14 @@ INT_PTR onCommand(HWND dialog, int id)
     }
 }
 
+// The heartbeat and the keys stop first: nothing may act on a panel that is
+// being taken apart. Then the names go, while their buttons still exist.
 void onDestroy(HWND dialog)
 {
-    clearPanelNames(dialog);
-    removePanelTips();
     KillTimer(dialog, panelTimerId);
     stopPanelInput(dialog);
+    clearPanelNames(dialog);
+    removePanelTips();
     DeleteObject(transmitBrush);
     DeleteObject(receiveBrush);
     transmitBrush = nullptr;

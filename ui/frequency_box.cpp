@@ -6,6 +6,7 @@
 #include "radio/radio_state.h"
 #include "res/resource.h"
 #include "ui/panel_commands.h"
+#include "ui/panel_tips.h"
 
 namespace {
 
@@ -124,6 +125,8 @@ INT_PTR CALLBACK frequencyBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM 
 void openFrequencyBox(HWND panel, const char *text, bool selectAll)
 {
     BoxStart start = {text, selectAll};
+    setPanelTipsActive(false);
     DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_FREQUENCY_BOX), panel, frequencyBoxProc,
                     reinterpret_cast<LPARAM>(&start));
+    setPanelTipsActive(true);
 }

@@ -3,6 +3,7 @@
 #include "radio/port_library.h"
 #include "res/resource.h"
 #include "ui/control_panel.h"
+#include "ui/panel_names.h"
 #include "ui/single_copy.h"
 
 #include <cstddef>
@@ -162,5 +163,6 @@ int appMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+    endPanelNaming();  // every window is gone
     return static_cast<int>(msg.wParam);
 }

@@ -5,6 +5,7 @@
 #include "res/resource.h"
 #include "ui/frequency_box.h"
 #include "ui/panel_commands.h"
+#include "ui/radio_groups.h"
 
 namespace {
 
@@ -74,8 +75,44 @@ void openBox(const char *text, bool selectAll)
     }
 }
 
-bool onKeyDown(WPARAM key)
+bool isArrowKey(WPARAM key)
 {
+    return key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN;
+}
+
+// In a radio group an arrow selects the next button as a click does, and a
+// new working moves a keyed transmitter by the repeater shift: while keyed
+// the arrows are taken there and do nothing. Elsewhere they only move the
+// focus, and go on to the dialog.
+bool onArrowKey(HWND focus)
+{
+    return transmitting() && isGroupedRadioButton(inputPanel, focus);
+}
+
+// The dialog's own Enter ends the panel (IDOK) unless a push button has the
+// focus, and with the panel closed nothing follows the transmitter: Enter is
+// taken here. On a push button it presses that button as the dialog would,
+// keyed or not, as Space and the mouse do; anywhere else it does nothing.
+// VK_EXECUTE is the dialog's other Enter.
+bool onEnter(HWND focus)
+{
+    bool pushButton = focus != nullptr && GetAncestor(focus, GA_PARENT) == inputPanel &&
+                      (SendMessageA(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0;
+    if (pushButton && IsWindowEnabled(focus)) {
+        SendMessageA(inputPanel, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(focus), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(focus));
+    }
+    return true;
+}
+
+bool onKeyDown(HWND focus, WPARAM key)
+{
+    if (isArrowKey(key)) {
+        return onArrowKey(focus);
+    }
+    if (key == VK_RETURN || key == VK_EXECUTE) {
+        return onEnter(focus);
+    }
     int button = buttonOfKey(key);
     if (button != 0) {
         press(button);
@@ -162,7 +199,7 @@ bool takeMessage(const MSG &msg)
 {
     switch (msg.message) {
     case WM_KEYDOWN:
-        return forOpenPanel(msg) && onKeyDown(msg.wParam);
+        return forOpenPanel(msg) && onKeyDown(msg.hwnd, msg.wParam);
     case WM_CHAR:
         return forOpenPanel(msg) && onCharacter(msg.wParam);
     case WM_MOUSEWHEEL:

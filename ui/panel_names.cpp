@@ -35,7 +35,7 @@ CoUninitializeProc coUninitialize;
 CoCreateInstanceProc coCreateInstance;
 
 IAccPropServices *nameService;  // while the open panel's buttons carry names
-bool comStarted;                // this panel started COM on the thread
+bool comStarted;                // the names started COM on the thread, for the run
 
 bool bindCom()
 {
@@ -58,18 +58,15 @@ HRESULT createAccPropServices(IAccPropServices **service)
                             reinterpret_cast<void **>(service));
 }
 
-// S_OK and S_FALSE both count, and are ended by CoUninitialize; a thread in
-// another apartment already (RPC_E_CHANGED_MODE) is left as it is.
+// Once for the run, at the first panel that names its buttons: ending COM in
+// a single-threaded apartment may dispatch the thread's messages, which a
+// closing panel must not see. S_OK and S_FALSE both count, and are ended by
+// CoUninitialize; a thread in another apartment already (RPC_E_CHANGED_MODE)
+// is left as it is (and asked again at the next opening, which changes nothing).
 void startCom()
 {
-    comStarted = bindCom() && SUCCEEDED(coInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-}
-
-void endCom()
-{
-    if (comStarted) {
-        coUninitialize();
-        comStarted = false;
+    if (!comStarted) {
+        comStarted = bindCom() && SUCCEEDED(coInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     }
 }
 
@@ -85,7 +82,6 @@ void namePanelButtons(HWND dialog)
     startCom();
     IAccPropServices *service = nullptr;
     if (FAILED(createNameService(&service)) || service == nullptr) {
-        endCom();
         return;
     }
     nameService = service;
@@ -111,5 +107,12 @@ void clearPanelNames(HWND dialog)
         nameService->Release();
         nameService = nullptr;
     }
-    endCom();
+}
+
+void endPanelNaming()
+{
+    if (comStarted) {
+        coUninitialize();
+        comStarted = false;
+    }
 }

@@ -10,11 +10,15 @@
 
 #include <oleacc.h>
 
-// Names the panel's symbol buttons; starts COM on the thread if it needs to.
+// Names the panel's symbol buttons; the first time, starts COM on the thread
+// for the rest of the run.
 void namePanelButtons(HWND dialog);
 
-// Takes the names back and ends what namePanelButtons started.
+// Takes the names back and releases the service; COM stays.
 void clearPanelNames(HWND dialog);
+
+// Ends COM where the names started it; once, when no panel is left to open.
+void endPanelNaming();
 
 // Makes the annotation service: CoCreateInstance of the accessibility
 // property services. A slot, so that tests can record what the panel asks of

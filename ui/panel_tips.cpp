@@ -136,3 +136,13 @@ void removePanelTips()
         tipControl = nullptr;
     }
 }
+
+void setPanelTipsActive(bool active)
+{
+    if (tipControl != nullptr) {
+        if (!active) {
+            SendMessageW(tipControl, TTM_POP, 0, 0);
+        }
+        SendMessageW(tipControl, TTM_ACTIVATE, active ? TRUE : FALSE, 0);
+    }
+}

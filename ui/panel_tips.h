@@ -11,3 +11,8 @@ void addPanelTips(HWND dialog);
 
 // Destroys the tooltip control, which takes its tools with it.
 void removePanelTips();
+
+// Lets the tips show, or hides the one showing and lets none show: the panel
+// shows none while a box of its own is open over it (TTS_ALWAYSTIP would show
+// them over the disabled panel, covering the box).
+void setPanelTipsActive(bool active);

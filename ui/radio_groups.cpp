@@ -49,3 +49,17 @@ void groupRadioButtons(HWND dialog)
         setStyleBits(dialog, g.next, WS_GROUP, true);
     }
 }
+
+bool isGroupedRadioButton(HWND dialog, HWND control)
+{
+    if (control == nullptr || GetAncestor(control, GA_PARENT) != dialog) {
+        return false;
+    }
+    int id = GetDlgCtrlID(control);
+    for (const RadioGroup &g : radioGroups) {
+        if (id >= g.first && id <= g.last) {
+            return true;
+        }
+    }
+    return false;
+}

@@ -10,3 +10,6 @@
 #include <windows.h>
 
 void groupRadioButtons(HWND dialog);
+
+// Whether `control` is one of the radio buttons of `dialog`'s two groups.
+bool isGroupedRadioButton(HWND dialog, HWND control);

@@ -57,6 +57,19 @@ HWND findLibraryBox()
     return nullptr;
 }
 
+// The window of the panel the operator works in: the panel, or the box it
+// has open (the frequency box), which alone takes input while it is up.
+// Windows gives the owner itself when none of its popups was active, or the
+// last one is gone; the popup must also show and take input.
+HWND windowOfPanel(HWND panel)
+{
+    HWND popup = GetLastActivePopup(panel);
+    if (popup == nullptr || !IsWindowVisible(popup) || !IsWindowEnabled(popup)) {
+        return panel;
+    }
+    return popup;
+}
+
 // One look for the running copy's windows: brings the window the operator
 // works in to the front and returns 1, or returns 0 when there is none to
 // show yet. `seen` tells whether the copy's main window exists at all.
@@ -82,7 +95,7 @@ int bringRunningCopyForward(bool *seen)
         if (!IsWindowVisible(panel)) {
             return 0;
         }
-        SetForegroundWindow(panel);
+        SetForegroundWindow(windowOfPanel(panel));
         return 1;
     }
     // Hidden while the copy is still starting, before its first panel.

@@ -24,8 +24,8 @@ constexpr char libraryBoxText[] = "can't initiate io.dll";
 // For a copy that found the claim taken. Looks for the running copy for a
 // while, trying the claim again at every look: returns 1 as soon as the claim
 // is ours (the copy that held it has ended), and the program then starts as
-// any first copy does. Otherwise brings the running copy's control panel (or
-// else its main window, restored, or its io.dll box) to the front and returns
-// 0; when no window of it shows on this desktop, says in a message box that it
-// is already running, then returns 0.
+// any first copy does. Otherwise brings the running copy's control panel (its
+// frequency box while that is open; or else its main window, restored, or its
+// io.dll box) to the front and returns 0; when no window of it shows on this
+// desktop, says in a message box that it is already running, then returns 0.
 int awaitClaimOrShowRunningCopy();

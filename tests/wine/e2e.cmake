@@ -33,6 +33,11 @@ endforeach()
 # One registered test, so that the Wine environment is made once for them.
 qd_wine_test(e2e.OperatorAidsAndInput @BUILD@/tests/win/e2e/e2e_driver.exe
     @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=Aids.*:Operator.*)
+# What no key may do, through the system's input queue: the arrows in the radio
+# groups while keyed, Enter closing the panel; and the frequency box kept in
+# front of the panel (a second copy brings it forward, no tip covers it).
+qd_wine_test(e2e.KeysAndTheBoxKeepThePanel @BUILD@/tests/win/e2e/e2e_driver.exe
+    @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=Safety.*)
 # A winmm.dll and a comctl32.dll planted beside the program are never loaded,
 # with Wine told to prefer them to its own.
 qd_wine_test(e2e.PlantedLibrariesAreNeverLoaded --dll-overrides winmm,comctl32=n,b

@@ -1525,6 +1525,168 @@ TEST_F(Aids, TabChangesNothingAndTheArrowsSelectEveryRadioButton)
     EXPECT_EQ(v.back().channel, 434 - 48) << describe(v, now());
 }
 
+// ---- What no key may do: move a keyed transmitter, close the panel ---------------
+
+// The panel brought to the front with the focus on its first tab stop, for
+// keys through the system's input queue.
+class Safety : public Aids {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(Aids::SetUp());
+        bringPanelIntoView();
+        SetForegroundWindow(panel);
+        ASSERT_TRUE(waitForForeground(panel)) << "the panel did not come to the front";
+        ASSERT_TRUE(waitFor([&] { return focused() == IDC_STEP_DOWN; }, patienceMs))
+            << "the focus is on " << focused() << ", not on the first tab stop";
+        ASSERT_NO_FATAL_FAILURE(waitForTicks(3));
+    }
+
+    // Presses `key` and waits until the focus is on `id`.
+    void focusBy(WORD key, bool shift, int id)
+    {
+        ASSERT_NO_FATAL_FAILURE(pressKey(key, shift));
+        ASSERT_TRUE(waitFor([&] { return focused() == id; }, patienceMs))
+            << "the focus is on " << focused() << ", not on " << id;
+    }
+
+    // Presses `key` and waits until the focus is on one of `first`..`last`.
+    void focusIn(WORD key, bool shift, int first, int last)
+    {
+        ASSERT_NO_FATAL_FAILURE(pressKey(key, shift));
+        ASSERT_TRUE(waitFor([&] { return focused() >= first && focused() <= last; }, patienceMs))
+            << "the focus is on " << focused() << ", not on " << first << " to " << last;
+    }
+
+    // Tab from the first tab stop to "duplex", over the spacing's "12.5 KHz".
+    void tabToDuplex()
+    {
+        for (int id : {IDC_STEP_UP, IDC_FAST_DOWN, IDC_FAST_UP, IDC_BAND_LOW, IDC_BAND_HIGH, IDC_SPACING_12K5,
+                       IDC_DUPLEX}) {
+            ASSERT_NO_FATAL_FAILURE(focusBy(VK_TAB, false, id));
+        }
+    }
+
+    // A digit typed on the panel opens the frequency box.
+    HWND openBox()
+    {
+        pressKey('1');
+        return outside::waitForWindow(process.dwProcessId, "#32770", "Go to frequency", patienceMs);
+    }
+};
+
+// Keyed in duplex on 432, the arrows in the working and in the spacing change
+// no mark and move the transmitter nowhere: 384 alone is loaded. Released,
+// the same arrow selects again.
+TEST_F(Safety, ArrowsInTheRadioGroupsChangeNothingWhileKeyed)
+{
+    constexpr int home = IDC_SPACING_12K5 * 10000 + IDC_DUPLEX;
+    ASSERT_NO_FATAL_FAILURE(tabToDuplex());
+    int64_t at = 0;
+    std::vector<Load> v = keyAndHold(true, 100, &at);
+    ASSERT_FALSE(v.empty());
+    ASSERT_EQ(v.back().channel, 384) << describe(v, at);
+
+    LONG64 keyed = mark();
+    at = now();
+    ASSERT_NO_FATAL_FAILURE(pressKey(VK_DOWN));
+    ASSERT_NO_FATAL_FAILURE(pressKey(VK_DOWN));
+    // Tab lands on a group's marked button, and each focus move comes after
+    // the arrows before it were handled.
+    ASSERT_NO_FATAL_FAILURE(focusIn(VK_TAB, true, IDC_SPACING_12K5, IDC_SPACING_25K));
+    ASSERT_NO_FATAL_FAILURE(pressKey(VK_RIGHT));
+    ASSERT_NO_FATAL_FAILURE(focusIn(VK_TAB, false, IDC_DUPLEX, IDC_SIMPLEX));
+    ASSERT_NO_FATAL_FAILURE(pressKey(VK_UP));
+    ASSERT_NO_FATAL_FAILURE(focusIn(VK_TAB, true, IDC_SPACING_12K5, IDC_SPACING_25K));
+    ASSERT_EQ(marks(), home);
+    Sleep(200);  // the ticks after the last arrow
+    v = loads(keyed);
+    EXPECT_GE(v.size(), 3u) << "the ticks stopped; " << describe(v, at);
+    for (const Load &l : v) {
+        ASSERT_EQ(l.channel, 384) << "keyed: 145.000 MHz alone; " << describe(v, at);
+    }
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.600\n\nTX 145.000");
+
+    v = keyAndHold(false, 100, &at);
+    ASSERT_FALSE(v.empty());
+    ASSERT_EQ(v.back().channel, homeChannel) << describe(v, at);
+    ASSERT_NO_FATAL_FAILURE(focusBy(VK_TAB, false, IDC_DUPLEX));
+    ASSERT_NO_FATAL_FAILURE(focusBy(VK_DOWN, false, IDC_REV_DUP));
+    EXPECT_EQ(marks(), IDC_SPACING_12K5 * 10000 + IDC_REV_DUP);
+}
+
+// Enter on a radio button does nothing: the panel stays open, and the ticks
+// go on. On a push button it presses that button. Escape still closes the
+// panel.
+TEST_F(Safety, EnterNeverClosesThePanel)
+{
+    ASSERT_NO_FATAL_FAILURE(tabToDuplex());
+    LONG64 from = mark();
+    int64_t at = now();
+    ASSERT_NO_FATAL_FAILURE(pressKey(VK_RETURN));
+    // The next key is handled after Enter: a panel closed by it takes none.
+    ASSERT_NO_FATAL_FAILURE(pressKey(VK_TAB, true));
+    waitFor([&] { return focused() == IDC_SPACING_12K5 || !IsWindow(panel) || !IsWindowVisible(panel); },
+            patienceMs);
+    ASSERT_TRUE(IsWindow(panel) && IsWindowVisible(panel)) << "Enter closed the panel";
+    ASSERT_EQ(focused(), IDC_SPACING_12K5);
+    std::vector<Load> v = waitForLoads(
+        from, [&](const std::vector<Load> &l) { return !l.empty() && ms(at, l.back().time) >= 300; }, patienceMs);
+    ASSERT_GE(v.size(), 10u) << "the ticks stopped; " << describe(v, at);
+    for (const Load &l : v) {
+        ASSERT_EQ(l.channel, homeChannel) << describe(v, at);
+    }
+    EXPECT_EQ(marks(), IDC_SPACING_12K5 * 10000 + IDC_DUPLEX);
+
+    ASSERT_NO_FATAL_FAILURE(focusBy(VK_TAB, true, IDC_BAND_HIGH));
+    from = mark();
+    at = now();
+    ASSERT_NO_FATAL_FAILURE(pressKey(VK_RETURN));
+    v = waitForLoads(
+        from, [&](const std::vector<Load> &l) { return !l.empty() && l.back().channel == 464; }, patienceMs);
+    ASSERT_FALSE(v.empty() || v.back().channel != 464) << "Enter did not press \"]\"; " << describe(v, at);
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 146.000\n\nTX 145.400");
+    EXPECT_TRUE(IsWindowVisible(panel));
+
+    ASSERT_NO_FATAL_FAILURE(pressKey(VK_ESCAPE));
+    EXPECT_TRUE(waitFor([&] { return !IsWindow(panel); }, patienceMs)) << "Escape did not close the panel";
+}
+
+// With the frequency box open, a second copy brings the box to the front,
+// not the panel it disables.
+TEST_F(Safety, ASecondCopyBringsTheOpenBoxForward)
+{
+    HWND box = openBox();
+    ASSERT_NE(box, nullptr) << "a digit opened no box";
+    ForegroundWindow other;
+    ASSERT_TRUE(waitForForeground(other.window)) << "the driver's window did not come to the front";
+    outside::WatchedCopy second(program);
+    ASSERT_TRUE(second.running()) << "cannot start a second copy";
+    ASSERT_NO_FATAL_FAILURE(expectLeftThePortAlone(second));
+    EXPECT_TRUE(waitForForeground(box)) << "the foreground window is " << GetForegroundWindow() << ", the box "
+                                        << box << ", the panel " << panel;
+}
+
+// A tip showing as the box opens goes as it comes up, none shows over the
+// disabled panel while it is open, and they come back when it closes.
+TEST_F(Safety, NoPanelTipShowsWhileTheBoxIsOpen)
+{
+    ASSERT_NO_FATAL_FAILURE(pointAt(IDC_SCAN));
+    ASSERT_TRUE(waitFor([&] { return !tipShown().empty(); }, 5000)) << "no tip under the pointer";
+    HWND box = openBox();
+    ASSERT_NE(box, nullptr) << "a digit opened no box";
+    EXPECT_EQ(tipShown(), L"") << "a tip over the open box";
+    for (int id : {IDC_MODE, IDC_RESET, IDC_SCAN}) {
+        ASSERT_NO_FATAL_FAILURE(pointAt(id));
+        EXPECT_FALSE(waitFor([&] { return !tipShown().empty(); }, 700)) << "a tip over the open box";
+    }
+
+    ASSERT_NO_FATAL_FAILURE(pressKey(VK_ESCAPE));
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(box); }, patienceMs)) << "Escape did not close the box";
+    ASSERT_NO_FATAL_FAILURE(pointAt(IDC_RESET));
+    EXPECT_TRUE(waitFor([&] { return !tipShown().empty(); }, 5000)) << "no tip after the box closed";
+}
+
 // A claim held by a process without windows (this driver, here), as by a copy
 // of another user's: a new copy says it is already running, loads no io.dll,
 // opens no window of its own and ends with 0 once the box is closed.

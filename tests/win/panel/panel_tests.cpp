@@ -914,4 +914,60 @@ TEST(PanelNames, SymbolButtonsAreNamedWhileThePanelIsOpen)
     EXPECT_EQ(service.references, 0) << "the service was not released";
 }
 
+// Ending COM in a single-threaded apartment may run the thread's messages,
+// and so may taking the names back. This service runs them while the panel
+// takes its names back, and tries one of the panel's keys there: by then the
+// heartbeat and the keys have stopped, so nothing acts on a panel being
+// destroyed, and the buttons still exist to be cleared. COM itself stays
+// started until the run ends (endPanelNaming).
+struct PumpingNameService : NameService {
+    size_t loadsWhileClearing = 0;
+    bool keyTaken = false;
+    int missingButtons = 0;
+
+    HRESULT STDMETHODCALLTYPE ClearHwndProps(HWND control, DWORD object, DWORD child, const MSAAPROPID *properties,
+                                             int count) override
+    {
+        missingButtons += IsWindow(control) ? 0 : 1;
+        if (cleared.empty()) {
+            HWND dialog = GetParent(control);
+            size_t before = loadedChannels().size();
+            pumpFor(60);  // six ticks' worth
+            MSG key = {dialog, WM_KEYDOWN, VK_PRIOR, 0x01490001, 0, {0, 0}};
+            keyTaken = CallMsgFilterA(&key, MSGF_DIALOGBOX) != FALSE;
+            loadsWhileClearing = loadedChannels().size() - before;
+        }
+        return NameService::ClearHwndProps(control, object, child, properties, count);
+    }
+};
+
+TEST(PanelNames, TakenBackAfterTheHeartbeatAndKeysStopWithComLeftForTheRun)
+{
+    resetProgram();
+    PumpingNameService service;
+    nameService = &service;
+    HRESULT (*createService)(IAccPropServices **) = createNameService;
+    createNameService = giveNameService;
+    HWND dialog = createPanel(controlPanelProc);
+    createNameService = createService;
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(pump(0, 5000, [] { return loadedChannels().size() >= 3; })) << "the timer runs before";
+
+    DestroyWindow(dialog);
+    EXPECT_EQ(service.cleared.size(), 9u);
+    EXPECT_EQ(service.missingButtons, 0) << "names taken back from buttons already destroyed";
+    EXPECT_EQ(service.loadsWhileClearing, 0u) << "ticks ran on the panel being destroyed";
+    EXPECT_FALSE(service.keyTaken) << "a key acted on the panel being destroyed";
+    EXPECT_EQ(service.references, 0) << "the service was not released";
+
+    // COM is still started on the thread (S_FALSE: already), until the run ends.
+    HRESULT again = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    CoUninitialize();
+    EXPECT_EQ(again, S_FALSE);
+    endPanelNaming();
+    again = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    CoUninitialize();
+    EXPECT_EQ(again, S_OK) << "COM was not ended once at the run's end";
+}
+
 }  // namespace
