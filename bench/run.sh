@@ -7,14 +7,26 @@
 # per-tick work.
 #
 #   bash bench/run.sh [BUILD_DIR]        (default: build-bench)
+#   bash bench/run.sh --holds RUNS [BUILD_DIR]
 #
 # Prints the tables and writes docs/timing.md (both builds side by side) and
 # docs/timing.png. The samples behind them stay in BUILD_DIR/bench-results/
 # win32 and win64. About four minutes once built (the first build of the
 # Windows programs takes longer). Needs gnuplot.
+#
+# With --holds, it measures only the holds, RUNS times in a row for each build
+# (about 20 s a run), prints each hold against the time on its channel, and
+# writes nothing into docs/; exit code 1 when a run failed or a hold differs
+# from the time on the channel, less the first 60 ms dwell, by more than 1 %.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+hold_runs=0
+if [ "${1:-}" = --holds ]; then
+    hold_runs=${2:-}
+    [[ "$hold_runs" =~ ^[1-9][0-9]*$ ]] || { echo "usage: bash bench/run.sh --holds RUNS [BUILD_DIR]" >&2; exit 2; }
+    shift 2
+fi
 build=$(realpath -m "${1:-build-bench}")
 results=$build/bench-results
 state=$build/bench-wine
@@ -23,7 +35,10 @@ mkdir -p "$build" "$results"
 
 say() { echo "bench: $*" >&2; }
 
-command -v gnuplot >/dev/null || { say "gnuplot is missing (Debian package gnuplot-nox)"; exit 1; }
+[ "$hold_runs" -gt 0 ] || command -v gnuplot >/dev/null || {
+    say "gnuplot is missing (Debian package gnuplot-nox)"
+    exit 1
+}
 
 # Build: core_bench on the host, the driver with the program and io.dll in
 # either Windows build.
@@ -57,6 +72,35 @@ trap 'bash "$root/tests/wine/wine-env.sh" stop "$state" >/dev/null 2>&1' EXIT
 if [ -f "$state/no-wine32" ]; then
     say "this machine cannot run 32-bit programs, so the i686 build we ship cannot be timed: $(cat "$state/no-wine32")"
     exit 1
+fi
+
+# The holds alone: every hold of every run, against the time on its channel.
+if [ "$hold_runs" -gt 0 ]; then
+    bad=0
+    for b in "${builds[@]}"; do
+        for run in $(seq "$hold_runs"); do
+            out=$results/holds/$b/run$run
+            rm -rf "$out"
+            mkdir -p "$out"
+            if ! bash tests/wine/run.sh "$state" --build "$b" "$build/$b/bench/timing_driver.exe" \
+                "$build/$b/bench/program/qd7150.exe" "$out" --holds-only >"$out/driver.txt" 2>&1; then
+                tail -5 "$out/driver.txt" >&2
+                say "$b run $run: the driver could not measure the holds"
+                bad=$((bad + 1))
+                continue
+            fi
+            # rule,channel,hold_s,on_channel_s,difference_percent
+            line=$(awk -F, 'NR > 1 {
+                    sub(/\r$/, "")  # the driver writes CR LF
+                    printf "%s %.3f/%.3f s (%+.2f %%)  ", $1, $3, $4, $5
+                    if ($5 + 0 > 1 || $5 + 0 < -1) far++
+                } END { printf "| %d outside 1 %%", far; exit far > 0 }' "$out/holds.csv") || bad=$((bad + 1))
+            echo "$b run $run: $line"
+        done
+    done
+    say "hold and time on the channel (less 60 ms) of every hold, samples in $results/holds:" \
+        "$bad run(s) failed or outside 1 %"
+    exit $((bad > 0))
 fi
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)

@@ -4,7 +4,7 @@
 #include <type_traits>
 
 #include "radio/platform_seam.h"
-#include "ui/system_library.h"
+#include "radio/system_library.h"
 
 // A 32-bit port library exports its entry points stdcall; calling them any other
 // way corrupts the stack of the 32-bit build.

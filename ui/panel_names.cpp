@@ -1,7 +1,7 @@
 #include "ui/panel_names.h"
 
+#include "radio/system_library.h"
 #include "res/resource.h"
-#include "ui/system_library.h"
 
 namespace {
 

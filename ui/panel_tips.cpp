@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
+#include "radio/system_library.h"
 #include "res/resource.h"
-#include "ui/system_library.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "ui/timer_resolution.h"
 
-#include "ui/system_library.h"
+#include "radio/system_library.h"
 
 namespace {
 

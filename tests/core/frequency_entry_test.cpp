@@ -109,4 +109,32 @@ TEST(FrequencyEntry, TheLineUnderTheFieldShowsWhatOkWouldGive)
     }
 }
 
+// Whatever is typed, the line says what OK would do with it, exactly: a channel
+// gives its RX and TX; anything else changes nothing, and the line says why.
+TEST(FrequencyEntry, TheLineUnderTheFieldForEachKindOfEntry)
+{
+    const struct {
+        const char *typed;
+        FrequencyEntryKind kind;
+        const char *line;
+    } cases[] = {
+        {"145.7", EntryChannel, "RX 145.700   TX 145.100"},
+        {"146.0125", EntryOutsideBand, "Outside the band: type a frequency from 144.000 to 146.000 MHz."},
+        {"145.7.5", EntryNotAFrequency,
+         "Not a frequency. Type MHz (145.7 or 145,7) or kHz (145700), from 144.000 to 146.000 MHz."},
+        {"145.71", EntryOffGrid,
+         "Between two channels (12.5 kHz apart): the nearest are 145.700 and 145.7125 MHz."},
+        {" \t", EntryEmpty, "Type MHz (145.7 or 145,7) or kHz (145700), from 144.000 to 146.000 MHz."},
+    };
+    for (const auto &c : cases) {
+        resetCore();  // duplex, 600 kHz shift
+        FrequencyEntry e = readFrequencyEntry(c.typed);
+        ASSERT_EQ(e.kind, c.kind) << "\"" << c.typed << "\"";
+        // A line left unwritten would show what the buffer held before.
+        char line[200] = "left over from the last entry";
+        describeFrequencyEntry(line, sizeof line, e);
+        EXPECT_EQ(std::string(line), c.line) << "\"" << c.typed << "\"";
+    }
+}
+
 }  // namespace

@@ -6,6 +6,13 @@
 add_test(NAME win32.package.source-date COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/check_source_date.py
     ${CMAKE_BINARY_DIR}/package ${QD_WIN32_DIR})
 add_test(NAME build.package.reproducible-tools COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/test_reproducible.py)
+# A package built from a checkout carries the date of the commit checked out,
+# also after a new commit packed by cpack alone, which configures the build
+# again itself, and after the build that follows.
+add_test(NAME build.package.source-date-follows-commit COMMAND bash
+    ${CMAKE_CURRENT_SOURCE_DIR}/test_source_date_commit.sh ${PROJECT_SOURCE_DIR} ${CMAKE_COMMAND}
+    ${CMAKE_CPACK_COMMAND})
+set_tests_properties(build.package.source-date-follows-commit PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
 # A clone that git refuses (another user's, configured as root) stops
 # configuration with git's message, and does not build with a date of its own.
 add_test(NAME build.source-date.git-refused COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/test_source_date_git.sh

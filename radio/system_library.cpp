@@ -1,4 +1,4 @@
-#include "ui/system_library.h"
+#include "radio/system_library.h"
 
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
