@@ -7,6 +7,7 @@ foreach(scenario
         HaltScanStopsOnABusyChannelAndGoesOnWhenItIsFree
         JumpScanHoldsEachBusyChannelBriefly
         BusyWatchChannelOutsideTheRangeIsReached
+        ARangeSetFromTheTopScansBothEnds
         KeyingStopsTheScanOnTheChannelItHaltedOn
         KeyingOnARepeaterInputAnswersThereAndTheNextScanStartsAfresh
         WithoutAPanelNothingIsLoaded

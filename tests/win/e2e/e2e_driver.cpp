@@ -634,6 +634,35 @@ TEST_F(Radio, BusyWatchChannelOutsideTheRangeIsReached)
     EXPECT_LE(hold, 15000.0) << describe(v, at);
 }
 
+// Start pressed on the upper end and Stop on the lower: the display shows the
+// range as set, and the scan covers it, both ends loaded within 1.5 s.
+TEST_F(Radio, ARangeSetFromTheTopScansBothEnds)
+{
+    ASSERT_NO_FATAL_FAILURE(stepTo(homeChannel, 440));
+    ASSERT_NO_FATAL_FAILURE(click(IDC_SCAN_START));
+    ASSERT_NO_FATAL_FAILURE(stepTo(440, 436));
+    ASSERT_NO_FATAL_FAILURE(click(IDC_SCAN_STOP));
+    EXPECT_EQ(text(IDC_SCANNER_DISPLAY).substr(0, 32), " Mode: Off\n\n145.700  -  145.650\n");
+
+    LONG64 from = mark();
+    int64_t at = now();
+    click(IDC_SCAN);
+    auto covered = [](const std::vector<Load> &l) {
+        for (int ch = 436; ch <= 440; ++ch) {
+            if (std::none_of(l.begin(), l.end(), [ch](const Load &x) { return x.channel == ch; })) {
+                return false;
+            }
+        }
+        return true;
+    };
+    std::vector<Load> v = waitForLoads(from, covered, 1500);
+    ASSERT_TRUE(covered(v)) << "not every channel of 436..440 in 1.5 s; " << describe(v, at);
+    for (const Load &l : v) {
+        EXPECT_TRUE(l.channel >= 436 && l.channel <= 440) << describe(v, at);
+    }
+    std::printf("436..440 covered %.0f ms after Scan\n", ms(at, v.back().time));
+}
+
 // Halted on a busy repeater output, the operator keys to answer: the scan
 // stops there, the transmitter goes to the repeater's input within a tick and
 // stays there for longer than the hold would have lasted; released, the
