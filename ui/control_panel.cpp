@@ -31,6 +31,25 @@ void stopSwallowingTimerFaults()
                               sizeof suppress);
 }
 
+HICON loadProgramIcon(HWND dialog, int widthMetric, int heightMetric)
+{
+    auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
+    return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                                         GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric), 0));
+}
+
+// The first panel has no owner: it is the program's window in the taskbar and
+// in Alt+Tab, and carries the program's icon there and in its caption. The
+// two sizes are loaded once for the run and kept, so that no opening makes
+// icons of its own.
+void giveProgramIcon(HWND dialog)
+{
+    static HICON bigIcon = loadProgramIcon(dialog, SM_CXICON, SM_CYICON);
+    static HICON smallIcon = loadProgramIcon(dialog, SM_CXSMICON, SM_CYSMICON);
+    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+}
+
 INT_PTR onInitDialog(HWND dialog)
 {
     requestFineTimer();
@@ -41,6 +60,7 @@ INT_PTR onInitDialog(HWND dialog)
     InvalidateRect(dialog, nullptr, FALSE);
     stopSwallowingTimerFaults();
     startHeartbeat(dialog, panelTimerId, panelTimerMs, timerTick);
+    giveProgramIcon(dialog);
     // What the operator needs to find the way round comes after the first
     // load: COM and comctl32 take their time to load on the first opening.
     groupRadioButtons(dialog);

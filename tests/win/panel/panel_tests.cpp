@@ -391,6 +391,40 @@ TEST_F(Panel, DialogCaptionAndStyle)
     EXPECT_EQ(client.bottom, units.bottom);
 }
 
+// The width of an icon's image; 0 for no icon.
+int iconWidth(HICON icon)
+{
+    ICONINFO info = {};
+    if (icon == nullptr || !GetIconInfo(icon, &info)) {
+        return 0;
+    }
+    BITMAP bm = {};
+    GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bm, &bm);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bm.bmWidth;
+}
+
+// The panel carries the program's icon at the system's two sizes, the same
+// two icons at every opening (loaded once for the run).
+TEST_F(Panel, CarriesTheProgramsIconAtBothSizes)
+{
+    auto icon = [&](HWND panel, WPARAM size) {
+        return reinterpret_cast<HICON>(SendMessageA(panel, WM_GETICON, size, 0));
+    };
+    HICON big = icon(dialog, ICON_BIG), small_ = icon(dialog, ICON_SMALL);
+    EXPECT_EQ(iconWidth(big), GetSystemMetrics(SM_CXICON));
+    EXPECT_EQ(iconWidth(small_), GetSystemMetrics(SM_CXSMICON));
+    EXPECT_NE(big, small_);
+
+    DestroyWindow(dialog);
+    dialog = createPanel(controlPanelProc);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(icon(dialog, ICON_BIG), big);
+    EXPECT_EQ(icon(dialog, ICON_SMALL), small_);
+    EXPECT_EQ(iconWidth(big), GetSystemMetrics(SM_CXICON)) << "the icon was destroyed with the panel";
+}
+
 // ---- 2. Initialisation ------------------------------------------------------------
 
 TEST_F(Panel, OpeningLoadsHomeAndShowsTheStartValues)
