@@ -17,6 +17,7 @@ HBRUSH receiveBrush;   // background of the frequency display while receiving
 void CALLBACK timerTick(HWND dialog, UINT, UINT_PTR, DWORD)
 {
     onPanelTick(dialog);
+    updateFrequencyTip();
 }
 
 // By default Windows runs a timer callback inside a handler that swallows any

@@ -11,3 +11,11 @@ void addPanelTips(HWND dialog);
 
 // Destroys the tooltip control, which takes its tools with it.
 void removePanelTips();
+
+// The frequency display's tip says first what the operator cannot see on the
+// displays: a silent port (io.dll not loaded, or without PortOut) and where
+// io.dll belongs, or a transmitter that is not followed (io.dll without
+// PortIn); then what the display does. Written again
+// when that changes; the panel calls it after every tick, and it does nothing
+// while nothing changed.
+void updateFrequencyTip();

@@ -4,6 +4,7 @@
 // port traffic, colours, timer and teardown are all read back through Win32.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "radio/platform_seam.h"
+#include "radio/port_library.h"
 #include "radio/radio_state.h"
 #include "scanner/channel_memory.h"
 #include "ui/control_panel.h"
@@ -727,6 +729,100 @@ TEST_F(Panel, FrequencyDisplayColoursFollowTheTransmitLine)
         EXPECT_EQ(fg, RGB(10, 10, 80));
         // The same brush every time: the panel owns two and makes no more.
         EXPECT_EQ(reinterpret_cast<LRESULT>(brushFor(dialog)), result);
+    }
+}
+
+// The background the panel gives the frequency display: the colour of the
+// brush it answers with, which must be the text's background too.
+COLORREF displayBackground(HWND dialog)
+{
+    HWND item = GetDlgItem(dialog, 2112);
+    HDC dc = GetDC(item);
+    auto brush = reinterpret_cast<HBRUSH>(
+        SendMessageA(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(item)));
+    COLORREF bk = GetBkColor(dc);
+    ReleaseDC(item, dc);
+    LOGBRUSH lb = {};
+    if (GetObjectA(brush, sizeof lb, &lb) != static_cast<int>(sizeof lb) || lb.lbColor != bk) {
+        return CLR_INVALID;
+    }
+    return bk;
+}
+
+BOOL CALLBACK findTipControl(HWND window, LPARAM found)
+{
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    HWND *tip = reinterpret_cast<HWND *>(found);
+    if (lstrcmpiA(className, TOOLTIPS_CLASSA) == 0 && GetWindow(window, GW_OWNER) == *tip) {
+        *tip = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The frequency display's tip as each of its two tools carries it: the
+// display itself, and its rectangle on the panel. Empty when they differ.
+std::wstring frequencyTip(HWND dialog)
+{
+    HWND tip = dialog;  // in: the owner; out: its tooltip control
+    EnumThreadWindows(GetCurrentThreadId(), findTipControl, reinterpret_cast<LPARAM>(&tip));
+    std::wstring texts[2];
+    for (int area = 0; area < 2; ++area) {
+        wchar_t text[1024] = L"";
+        TTTOOLINFOW tool = {};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.hwnd = dialog;
+        tool.uId = area ? 2112 : reinterpret_cast<UINT_PTR>(GetDlgItem(dialog, 2112));
+        tool.lpszText = text;
+        if (tip != dialog) {
+            SendMessageW(tip, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&tool));
+        }
+        texts[area] = text;
+    }
+    return texts[0] == texts[1] ? texts[0] : std::wstring(L"(the two tools differ)");
+}
+
+const std::wstring displayTip = L"RX and TX frequency: type a digit or double-click to enter one; the wheel tunes";
+
+// A port that reaches nothing, or a transmitter that cannot be followed, is
+// said first in the frequency display's tip, from the moment the panel opens,
+// before the display's own tip. The display's texts and colours stay as they
+// are.
+TEST(PanelTip, SaysFirstWhatThePortLibraryLacks)
+{
+    const std::wstring notLoaded =
+        L"Port silent: io.dll could not be loaded, and nothing reaches the transceiver.\r\n"
+        L"io.dll belongs beside qd7150.exe, or in the Windows system folder (Windows\\SysWOW64 on 64-bit "
+        L"Windows).\r\n";
+    const std::wstring noOut = L"Port silent: io.dll has no PortOut, and nothing reaches the transceiver.\r\n";
+    const std::wstring noIn =
+        L"io.dll has no PortIn: the transmitter is not followed, and the scan hears no signal.\r\n";
+    const struct {
+        const char *what;
+        bool loaded, out, in;
+        std::wstring tip;
+    } cases[] = {
+        {"io.dll not loaded", false, false, false, notLoaded + displayTip},
+        {"io.dll without PortOut", true, false, true, noOut + displayTip},
+        {"io.dll without PortIn", true, true, false, noIn + displayTip},
+        {"io.dll without either", true, false, false, noOut + noIn + displayTip},
+        {"both slots filled", true, true, true, displayTip},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        resetProgram();
+        HMODULE bound = portLibrary;
+        portLibrary = c.loaded ? GetModuleHandleA(nullptr) : nullptr;
+        PortOut = c.out ? recordOut : nullptr;
+        PortIn = c.in ? recordIn : nullptr;
+        HWND dialog = createPanel(controlPanelProc);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(frequencyTip(dialog), c.tip) << "as the panel opens";
+        EXPECT_EQ(text(dialog, 2112), homeFrequencies);
+        EXPECT_EQ(displayBackground(dialog), RGB(200, 240, 200));
+        DestroyWindow(dialog);
+        portLibrary = bound;
     }
 }
 
