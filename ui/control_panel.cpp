@@ -1,5 +1,6 @@
 #include "ui/control_panel.h"
 
+#include "radio/channel_plan.h"
 #include "radio/radio_state.h"
 #include "res/resource.h"
 #include "ui/panel_commands.h"
@@ -18,6 +19,16 @@ void CALLBACK timerTick(HWND dialog, UINT, UINT_PTR, DWORD)
 {
     onPanelTick(dialog);
     updateFrequencyTip();
+}
+
+// A brush of a colour the display rarely shows, made on first use and kept for
+// the run: the same one for every opening.
+HBRUSH keptBrush(HBRUSH &brush, COLORREF colour)
+{
+    if (brush == nullptr) {
+        brush = CreateSolidBrush(colour);
+    }
+    return brush;
 }
 
 // By default Windows runs a timer callback inside a handler that swallows any
@@ -76,9 +87,16 @@ INT_PTR onCtlColorStatic(HDC dc, HWND control)
         return 0;
     }
     bool keyed = radioState.txActive != 0;
-    SetBkColor(dc, keyed ? transmitColour : receiveColour);
+    COLORREF colour = keyed ? transmitColour : receiveColour;
+    HBRUSH brush = keyed ? transmitBrush : receiveBrush;
+    if (transmitOutsideBand()) {
+        static HBRUSH outsideBrush, keyedOutsideBrush;
+        colour = keyed ? keyedOutsideBandColour : outsideBandColour;
+        brush = keyed ? keptBrush(keyedOutsideBrush, colour) : keptBrush(outsideBrush, colour);
+    }
+    SetBkColor(dc, colour);
     SetTextColor(dc, displayTextColour);
-    return reinterpret_cast<INT_PTR>(keyed ? transmitBrush : receiveBrush);
+    return reinterpret_cast<INT_PTR>(brush);
 }
 
 INT_PTR onCommand(HWND dialog, int id)

@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "radio/channel_plan.h"
 #include "radio/platform_seam.h"
 #include "radio/port_library.h"
 #include "res/resource.h"
@@ -48,12 +49,13 @@ const PanelTip panelTips[] = {
 const wchar_t frequencyTip[] = L"RX and TX frequency: type a digit or double-click to enter one; the wheel tunes";
 
 // What the frequency display's tip says before its own tip, in this order:
-// a port that reaches nothing, a transmitter that is not followed. One bit
-// each.
+// a port that reaches nothing, a transmitter that is not followed, a transmit
+// frequency outside the band. One bit each.
 enum FrequencyTipPart : unsigned {
     PortNotLoaded = 1,    // no io.dll: the port is silent
     PortWithoutOut = 2,   // io.dll without PortOut: the port is silent
     PortWithoutIn = 4,    // io.dll without PortIn: keying is never seen
+    TransmitOutside = 8,  // the TX frequency lies outside the band
 };
 
 const struct {
@@ -65,6 +67,7 @@ const struct {
                     L"(Windows\\SysWOW64 on 64-bit Windows)."},
     {PortWithoutOut, L"Port silent: io.dll has no PortOut, and nothing reaches the transceiver."},
     {PortWithoutIn, L"io.dll has no PortIn: the transmitter is not followed, and the scan hears no signal."},
+    {TransmitOutside, L"TX outside the band, 144.000-146.000 MHz: the transmitter will not be moved there."},
 };
 
 using InitCommonControlsExProc = BOOL(WINAPI *)(const INITCOMMONCONTROLSEX *);
@@ -88,6 +91,9 @@ unsigned currentFrequencyTipParts()
         if (PortIn == nullptr) {
             parts |= PortWithoutIn;
         }
+    }
+    if (transmitOutsideBand()) {
+        parts |= TransmitOutside;
     }
     return parts;
 }

@@ -8,6 +8,7 @@ foreach(scenario
         JumpScanHoldsEachBusyChannelBriefly
         BusyWatchChannelOutsideTheRangeIsReached
         ARangeSetFromTheTopScansBothEnds
+        TransmitOutsideTheBandShowsOnTheDisplay
         KeyingStopsTheScanOnTheChannelItHaltedOn
         KeyingOnARepeaterInputAnswersThereAndTheNextScanStartsAfresh
         WithoutAPanelNothingIsLoaded

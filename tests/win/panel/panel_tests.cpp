@@ -784,11 +784,66 @@ std::wstring frequencyTip(HWND dialog)
 }
 
 const std::wstring displayTip = L"RX and TX frequency: type a digit or double-click to enter one; the wheel tunes";
+const std::wstring outsideTip =
+    L"TX outside the band, 144.000-146.000 MHz: the transmitter will not be moved there.\r\n" + displayTip;
+
+// The tip follows within a tick: the panel's timer rewrites it.
+std::wstring tipAfterTicks(HWND dialog, const std::wstring &expected)
+{
+    std::wstring shown;
+    pump(0, 5000, [&] { return (shown = frequencyTip(dialog)) == expected; });
+    return shown;
+}
+
+// Whenever the transmit channel lies outside the band, the frequency display
+// turns amber, red while keyed, and its tip says why; in the band again it
+// takes its usual colours and tip. Receiving outside the band, with the
+// transmitter inside, changes nothing.
+TEST_F(Panel, TransmitOutsideTheBandShowsInColourAndTip)
+{
+    const COLORREF green = RGB(200, 240, 200), peach = RGB(255, 220, 180);
+    const COLORREF amber = RGB(255, 176, 0), red = RGB(255, 64, 64);
+    const struct {
+        const char *what;
+        int status;
+        int shift;      // set before the presses
+        int presses[2];
+        const char *frequencies;
+        COLORREF colour;
+        bool outside;
+    } steps[] = {
+        {"Home in duplex: TX 143.400", 0, 48, {1104}, "RX 144.000\n\nTX 143.400", amber, true},
+        {"keyed there", keyed, 48, {1106}, "RX 144.000\n\nTX 143.400", red, true},
+        {"released", 0, 48, {1106}, "RX 144.000\n\nTX 143.400", amber, true},
+        {"Simplex: back in the band", 0, 48, {2002}, "RX 144.000\n\nTX 144.000", green, false},
+        {"keyed in the band", keyed, 48, {1106}, "RX 144.000\n\nTX 144.000", peach, false},
+        {"Rev dup: RX outside, TX inside", 0, 48, {2001, 1106}, "RX 143.400\n\nTX 144.000", green, false},
+        {"End, duplex, shift -2: TX 146.025", 0, -2, {2000, 1105}, "RX 146.000\n\nTX 146.025", amber, true},
+        {"one step down: TX 146.012", 0, -2, {1106}, "RX 145.988\n\nTX 146.012", amber, true},
+        {"two: TX 146.000, the band's edge", 0, -2, {1106}, "RX 145.975\n\nTX 146.000", green, false},
+    };
+    EXPECT_EQ(frequencyTip(dialog), displayTip);
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.what);
+        statusByte = step.status;
+        radioState.shiftChannels = step.shift;
+        for (int id : step.presses) {
+            if (id != 0) {
+                press(dialog, id);
+            }
+        }
+        EXPECT_EQ(text(dialog, 2112), step.frequencies);
+        COLORREF c = displayBackground(dialog);
+        EXPECT_EQ(c, step.colour) << std::hex << c;
+        EXPECT_EQ(tipAfterTicks(dialog, step.outside ? outsideTip : displayTip),
+                  step.outside ? outsideTip : displayTip);
+    }
+}
 
 // A port that reaches nothing, or a transmitter that cannot be followed, is
-// said first in the frequency display's tip, from the moment the panel opens,
-// before the display's own tip. The display's texts and colours stay as they
-// are.
+// said first in the frequency display's tip, from the moment the panel opens:
+// before a TX frequency outside the band, before the display's own tip. The
+// display's texts and colours stay as they are.
 TEST(PanelTip, SaysFirstWhatThePortLibraryLacks)
 {
     const std::wstring notLoaded =
@@ -821,6 +876,10 @@ TEST(PanelTip, SaysFirstWhatThePortLibraryLacks)
         EXPECT_EQ(frequencyTip(dialog), c.tip) << "as the panel opens";
         EXPECT_EQ(text(dialog, 2112), homeFrequencies);
         EXPECT_EQ(displayBackground(dialog), RGB(200, 240, 200));
+
+        press(dialog, 1104);  // TX 143.400
+        std::wstring outside = c.tip.substr(0, c.tip.size() - displayTip.size()) + outsideTip;
+        EXPECT_EQ(tipAfterTicks(dialog, outside), outside);
         DestroyWindow(dialog);
         portLibrary = bound;
     }
