@@ -176,8 +176,8 @@ void addPanelTips(HWND dialog)
         return;
     }
     tipPanel = dialog;
-    // Line breaks are kept only in a tip with a greatest width; half the
-    // screen leaves every one-line tip on one line.
+    // A tooltip control keeps the line breaks of a tip only once it has a
+    // greatest width: half the screen's, past which a line wraps.
     SendMessageW(tipControl, TTM_SETMAXTIPWIDTH, 0, GetSystemMetrics(SM_CXSCREEN) / 2);
     for (const PanelTip &tip : panelTips) {
         HWND control = GetDlgItem(dialog, tip.id);
