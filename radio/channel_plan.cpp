@@ -40,6 +40,11 @@ int transmitChannel(int n)
     return (radioState.duplexMode == 1) ? shiftedChannel(n, radioState.shiftChannels) : n;
 }
 
+bool transmitOutsideBand()
+{
+    return !isBandChannel(transmitChannel(radioState.channel));
+}
+
 void formatFrequencies(char *buffer, size_t size, int n)
 {
     ChannelFrequency r = channelToFrequency(receiveChannel(n));

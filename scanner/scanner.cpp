@@ -188,8 +188,12 @@ int checkWatchChannel(int w)
 void advanceScan()
 {
     RadioState &rs = radioState;
-    if (rs.channel >= rs.scanHigh) {
-        rs.channel = rs.scanLow - rs.channelStep;
+    // Start and Stop may be pressed in either order: the range is the
+    // channels between its two ends, whichever was set higher.
+    int low = rs.scanLow < rs.scanHigh ? rs.scanLow : rs.scanHigh;
+    int high = rs.scanLow < rs.scanHigh ? rs.scanHigh : rs.scanLow;
+    if (rs.channel >= high) {
+        rs.channel = low - rs.channelStep;
     }
     // Every move leaves the hold of the channel behind.
     rs.jumpArmed = 0;

@@ -13,7 +13,7 @@
 //   activity on|off          starts or stops the front panel's band activity
 //   mark                     prints the log's write index (for `log --from`)
 //   log [--from N] [--out]   the port traffic as CSV: index,time_us,dir,port,value
-//   wait-channel CH [MS]     waits until CH is loaded (default 5000 ms)
+//   wait-channel CH|MHZ [MS] waits until CH is loaded (default 5000 ms)
 //   wait-loads N [MS]        waits until at least N loads have been made
 //   tune CH|MHZ              loads a channel through io.dll as the program does
 //   hold [SECONDS]           keeps the simulator alive until `release` (or the time)
@@ -31,9 +31,10 @@ QdSimShared *sim;
 
 int usage()
 {
-    fputs("usage: simctl [--name MAPPING] status|channel|carrier CH on|off|carriers|clear|"
-          "key|unkey|activity on|off|mark|log [--from N] [--out]|wait-channel CH [MS]|"
-          "wait-loads N [MS]|tune CH|hold [SECONDS]|release\n",
+    fputs("usage: simctl [--name MAPPING] status|channel|carrier CH|MHZ on|off|carriers|clear|"
+          "key|unkey|activity on|off|mark|log [--from N] [--out]|wait-channel CH|MHZ [MS]|"
+          "wait-loads N [MS]|tune CH|MHZ|hold [SECONDS]|release\n"
+          "  CH is a channel number (432), MHZ a frequency (145.600)\n",
           stderr);
     return 2;
 }

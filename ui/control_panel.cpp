@@ -1,5 +1,6 @@
 #include "ui/control_panel.h"
 
+#include "radio/channel_plan.h"
 #include "radio/radio_state.h"
 #include "res/resource.h"
 #include "ui/panel_commands.h"
@@ -17,6 +18,17 @@ HBRUSH receiveBrush;   // background of the frequency display while receiving
 void CALLBACK timerTick(HWND dialog, UINT, UINT_PTR, DWORD)
 {
     onPanelTick(dialog);
+    updateFrequencyTip();
+}
+
+// A brush of a colour the display rarely shows, made on first use and kept for
+// the run: the same one for every opening.
+HBRUSH keptBrush(HBRUSH &brush, COLORREF colour)
+{
+    if (brush == nullptr) {
+        brush = CreateSolidBrush(colour);
+    }
+    return brush;
 }
 
 // By default Windows runs a timer callback inside a handler that swallows any
@@ -31,6 +43,25 @@ void stopSwallowingTimerFaults()
                               sizeof suppress);
 }
 
+HICON loadProgramIcon(HWND dialog, int widthMetric, int heightMetric)
+{
+    auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
+    return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                                         GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric), 0));
+}
+
+// The first panel has no owner: it is the program's window in the taskbar and
+// in Alt+Tab, and carries the program's icon there and in its caption. The
+// two sizes are loaded once for the run and kept, so that no opening makes
+// icons of its own.
+void giveProgramIcon(HWND dialog)
+{
+    static HICON bigIcon = loadProgramIcon(dialog, SM_CXICON, SM_CYICON);
+    static HICON smallIcon = loadProgramIcon(dialog, SM_CXSMICON, SM_CYSMICON);
+    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+}
+
 INT_PTR onInitDialog(HWND dialog)
 {
     requestFineTimer();
@@ -41,6 +72,7 @@ INT_PTR onInitDialog(HWND dialog)
     InvalidateRect(dialog, nullptr, FALSE);
     stopSwallowingTimerFaults();
     startHeartbeat(dialog, panelTimerId, panelTimerMs, timerTick);
+    giveProgramIcon(dialog);
     // What the operator needs to find the way round comes after the first
     // load: COM and comctl32 take their time to load on the first opening.
     groupRadioButtons(dialog);
@@ -55,9 +87,16 @@ INT_PTR onCtlColorStatic(HDC dc, HWND control)
         return 0;
     }
     bool keyed = radioState.txActive != 0;
-    SetBkColor(dc, keyed ? transmitColour : receiveColour);
+    COLORREF colour = keyed ? transmitColour : receiveColour;
+    HBRUSH brush = keyed ? transmitBrush : receiveBrush;
+    if (transmitOutsideBand()) {
+        static HBRUSH outsideBrush, keyedOutsideBrush;
+        colour = keyed ? keyedOutsideBandColour : outsideBandColour;
+        brush = keyed ? keptBrush(keyedOutsideBrush, colour) : keptBrush(outsideBrush, colour);
+    }
+    SetBkColor(dc, colour);
     SetTextColor(dc, displayTextColour);
-    return reinterpret_cast<INT_PTR>(keyed ? transmitBrush : receiveBrush);
+    return reinterpret_cast<INT_PTR>(brush);
 }
 
 INT_PTR onCommand(HWND dialog, int id)

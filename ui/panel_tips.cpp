@@ -2,6 +2,11 @@
 
 #include <commctrl.h>
 
+#include <cwchar>
+
+#include "radio/channel_plan.h"
+#include "radio/platform_seam.h"
+#include "radio/port_library.h"
 #include "radio/system_library.h"
 #include "res/resource.h"
 
@@ -22,7 +27,7 @@ const PanelTip panelTips[] = {
     {IDC_FAST_UP, L"\u00BB: 100 kHz up (Page Up)"},
     {IDC_BAND_LOW, L"[: band low edge, 144.000 MHz (Home)"},
     {IDC_BAND_HIGH, L"]: band high edge, 146.000 MHz (End)"},
-    {IDC_FREQUENCY_DISPLAY, L"RX and TX frequency: type a digit or double-click to enter one; the wheel tunes"},
+    {IDC_FREQUENCY_DISPLAY, nullptr},  // frequencyTip, composed from the state
     {IDC_SPACING_12K5, L"12.5 KHz: < and > step 12.5 kHz"},
     {IDC_SPACING_25K, L"25 KHz: < and > step 25 kHz"},
     {IDC_DUPLEX, L"duplex: TX the repeater shift below RX"},
@@ -41,10 +46,70 @@ const PanelTip panelTips[] = {
     {IDC_RESET, L"Reset: back to 145.600 MHz, duplex, 600 kHz shift, scanner off"},
 };
 
+const wchar_t frequencyTip[] = L"RX and TX frequency: type a digit or double-click to enter one; the wheel tunes";
+
+// What the frequency display's tip says before its own tip, in this order:
+// a port that reaches nothing, a transmitter that is not followed, a transmit
+// frequency outside the band. One bit each.
+enum FrequencyTipPart : unsigned {
+    PortNotLoaded = 1,    // no io.dll: the port is silent
+    PortWithoutOut = 2,   // io.dll without PortOut: the port is silent
+    PortWithoutIn = 4,    // io.dll without PortIn: keying is never seen
+    TransmitOutside = 8,  // the TX frequency lies outside the band
+};
+
+const struct {
+    unsigned part;
+    const wchar_t *text;
+} frequencyTipParts[] = {
+    {PortNotLoaded, L"Port silent: io.dll could not be loaded, and nothing reaches the transceiver.\r\n"
+                    L"io.dll belongs beside qd7150.exe, or in the Windows system folder "
+                    L"(Windows\\SysWOW64 on 64-bit Windows)."},
+    {PortWithoutOut, L"Port silent: io.dll has no PortOut, and nothing reaches the transceiver."},
+    {PortWithoutIn, L"io.dll has no PortIn: the transmitter is not followed, and the scan hears no signal."},
+    {TransmitOutside, L"TX outside the band, 144.000-146.000 MHz: the transmitter will not be moved there."},
+};
+
 using InitCommonControlsExProc = BOOL(WINAPI *)(const INITCOMMONCONTROLSEX *);
 
 InitCommonControlsExProc initCommonControls;  // comctl32's, once bound
 HWND tipControl;                              // the open panel's tooltip control
+HWND tipPanel;                                // the panel whose tools it holds
+unsigned frequencyTipShown;                   // the parts the frequency display's tip carries
+
+// The parts the frequency display's tip must carry now. The port library's
+// slots are what decides: they are empty when nothing reaches the port.
+unsigned currentFrequencyTipParts()
+{
+    unsigned parts = 0;
+    if (PortOut == nullptr && portLibrary == nullptr) {
+        parts |= PortNotLoaded;
+    } else {
+        if (PortOut == nullptr) {
+            parts |= PortWithoutOut;
+        }
+        if (PortIn == nullptr) {
+            parts |= PortWithoutIn;
+        }
+    }
+    if (transmitOutsideBand()) {
+        parts |= TransmitOutside;
+    }
+    return parts;
+}
+
+// The tip of `parts`, one line each, then the display's own tip.
+void composeFrequencyTip(wchar_t *text, size_t size, unsigned parts)
+{
+    text[0] = L'\0';
+    for (const auto &part : frequencyTipParts) {
+        if (parts & part.part) {
+            std::wcsncat(text, part.text, size - std::wcslen(text) - 1);
+            std::wcsncat(text, L"\r\n", size - std::wcslen(text) - 1);
+        }
+    }
+    std::wcsncat(text, frequencyTip, size - std::wcslen(text) - 1);
+}
 
 // Whether the tooltip class is registered: comctl32 from the system folder,
 // bound and initialised once for the process and kept loaded.
@@ -110,18 +175,45 @@ void addPanelTips(HWND dialog)
     if (tipControl == nullptr) {
         return;
     }
+    tipPanel = dialog;
+    // A tooltip control keeps the line breaks of a tip only once it has a
+    // greatest width: half the screen's, past which a line wraps.
+    SendMessageW(tipControl, TTM_SETMAXTIPWIDTH, 0, GetSystemMetrics(SM_CXSCREEN) / 2);
     for (const PanelTip &tip : panelTips) {
         HWND control = GetDlgItem(dialog, tip.id);
         if (control == nullptr) {
             continue;
         }
-        addWindowTool(dialog, control, tip.text);
+        const wchar_t *text = tip.text != nullptr ? tip.text : frequencyTip;
+        addWindowTool(dialog, control, text);
         // A display takes the mouse itself only if it was given SS_NOTIFY;
         // otherwise the dialog gets it, over the display's rectangle.
         if (isDisplay(tip.id)) {
-            addAreaTool(dialog, control, tip.id, tip.text);
+            addAreaTool(dialog, control, tip.id, text);
         }
     }
+    frequencyTipShown = 0;
+    updateFrequencyTip();
+}
+
+void updateFrequencyTip()
+{
+    unsigned parts = currentFrequencyTipParts();
+    if (tipControl == nullptr || parts == frequencyTipShown) {
+        return;
+    }
+    wchar_t text[512];
+    composeFrequencyTip(text, sizeof text / sizeof text[0], parts);
+    // The display's two tools: the control itself, and its rectangle on the panel.
+    TTTOOLINFOW tool = {};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = tipPanel;
+    tool.lpszText = text;
+    tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(tipPanel, IDC_FREQUENCY_DISPLAY));
+    SendMessageW(tipControl, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    tool.uId = IDC_FREQUENCY_DISPLAY;
+    SendMessageW(tipControl, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    frequencyTipShown = parts;
 }
 
 // Windows destroys the windows a window owns before that window's WM_DESTROY,
@@ -135,6 +227,7 @@ void removePanelTips()
         }
         tipControl = nullptr;
     }
+    tipPanel = nullptr;
 }
 
 void setPanelTipsActive(bool active)

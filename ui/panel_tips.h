@@ -16,3 +16,11 @@ void removePanelTips();
 // shows none while a box of its own is open over it (TTS_ALWAYSTIP would show
 // them over the disabled panel, covering the box).
 void setPanelTipsActive(bool active);
+
+// The frequency display's tip says first what the operator cannot see on the
+// displays: a silent port (io.dll not loaded, or without PortOut) and where
+// io.dll belongs, a transmitter that is not followed (io.dll without PortIn),
+// a TX frequency outside the band; then what the display does. Written again
+// when that changes; the panel calls it after every tick, and it does nothing
+// while nothing changed.
+void updateFrequencyTip();

@@ -175,13 +175,53 @@ TEST_F(Scan, RangesAndSteps)
          {{6, 384}, {12, 385}}},
         {"scanLow equal to scanHigh", ScanHalt, 400, 400, 400, 1, 0, {}, {}, 18,
          {{6, 400}, {12, 400}, {18, 400}}},
-        {"inverted range stays on scanLow", ScanHalt, 397, 440, 400, 1, 0, {}, {}, 36,
-         {{6, 398}, {12, 399}, {18, 400}, {24, 440}, {30, 440}, {36, 440}}},
         {"25 kHz from 463: 465 has no mode, step stops at 464", ScanHalt, 463, 384, 464, 2, 0,
          {}, {}, 18, {{6, 464}, {12, 384}, {18, 386}}},
         {"25 kHz odd distance overshoots scanHigh once", ScanJump, 445, 385, 448, 2, 0, {}, {},
          18, {{6, 447}, {12, 449}, {18, 385}}},
     });
+}
+
+// Start and Stop pressed in either order: the same channels, both ends
+// included, with the same steps and the same wrap.
+TEST_F(Scan, TheEndsMayBeSetInEitherOrder)
+{
+    for (bool fromTheTop : {false, true}) {
+        SCOPED_TRACE(fromTheTop ? "Start above Stop" : "Start below Stop");
+        auto range = [&](int a, int b) { return fromTheTop ? std::make_pair(b, a) : std::make_pair(a, b); };
+        struct Row {
+            const char *name;
+            int start, low, high, step, ticks;
+            std::vector<Load> loads;
+        };
+        const Row rows[] = {
+            {"12.5 kHz: both ends, then round again", 437, 436, 440, 1, 36,
+             {{6, 438}, {12, 439}, {18, 440}, {24, 436}, {30, 437}, {36, 438}}},
+            {"12.5 kHz: from below the range it climbs into it", 397, 400, 402, 1, 36,
+             {{6, 398}, {12, 399}, {18, 400}, {24, 401}, {30, 402}, {36, 400}}},
+            {"12.5 kHz: from above the range it wraps to the lower end", 460, 400, 440, 1, 12,
+             {{6, 400}, {12, 401}}},
+            {"25 kHz: even distance, both ends", 436, 436, 440, 2, 30,
+             {{6, 438}, {12, 440}, {18, 436}, {24, 438}, {30, 440}}},
+            {"25 kHz: odd distance overshoots the upper end once", 445, 385, 448, 2, 18,
+             {{6, 447}, {12, 449}, {18, 385}}},
+            {"25 kHz: the band's upper edge", 462, 304, 464, 2, 18, {{6, 464}, {12, 304}, {18, 306}}},
+        };
+        for (const Row &r : rows) {
+            SCOPED_TRACE(r.name);
+            tick = 0;
+            loads.clear();
+            start(r.start, ScanHalt);
+            radioState.scanLow = range(r.low, r.high).first;
+            radioState.scanHigh = range(r.low, r.high).second;
+            radioState.channelStep = r.step;
+            run(r.ticks);
+            EXPECT_EQ(loads, r.loads);
+            // The range stays as it was set: the display shows it so.
+            EXPECT_EQ(radioState.scanLow, range(r.low, r.high).first);
+            EXPECT_EQ(radioState.scanHigh, range(r.low, r.high).second);
+        }
+    }
 }
 
 TEST_F(Scan, OffChannelsArePassedOneTickEach)

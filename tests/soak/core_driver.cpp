@@ -1,5 +1,6 @@
 #include "tests/soak/core_driver.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -383,8 +384,10 @@ struct Model {
 
     void advance()
     {
-        if (rs.channel >= rs.scanHigh) {
-            rs.channel = rs.scanLow - rs.channelStep;
+        // The ends in either order.
+        int low = std::min(rs.scanLow, rs.scanHigh), high = std::max(rs.scanLow, rs.scanHigh);
+        if (rs.channel >= high) {
+            rs.channel = low - rs.channelStep;
         }
         rs.jumpArmed = 0;
         if (mode(rs.channel + rs.channelStep) == 1) {

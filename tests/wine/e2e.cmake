@@ -7,6 +7,8 @@ foreach(scenario
         HaltScanStopsOnABusyChannelAndGoesOnWhenItIsFree
         JumpScanHoldsEachBusyChannelBriefly
         BusyWatchChannelOutsideTheRangeIsReached
+        ARangeSetFromTheTopScansBothEnds
+        TransmitOutsideTheBandShowsOnTheDisplay
         KeyingStopsTheScanOnTheChannelItHaltedOn
         KeyingOnARepeaterInputAnswersThereAndTheNextScanStartsAfresh
         KeyedSoonAfterAHaltScanLeftAStationAnswersIt

@@ -35,6 +35,8 @@ constexpr DWORD patienceMs = 20000;  // for windows to come and go under Wine
 constexpr int homeChannel = 432;
 constexpr COLORREF receiveColour = RGB(200, 240, 200);   // light green
 constexpr COLORREF transmitColour = RGB(255, 220, 180);  // peach
+constexpr COLORREF outsideBandColour = RGB(255, 176, 0);  // amber: TX outside the band
+constexpr COLORREF keyedOutsideColour = RGB(255, 64, 64); // red: keyed, TX outside the band
 
 // One load of the synthesizer, as the simulator recorded it: a write to the
 // control port after a write to the data port.
@@ -635,6 +637,63 @@ TEST_F(Radio, BusyWatchChannelOutsideTheRangeIsReached)
     double hold = ms(v[n - 1].time, v[n].time);
     EXPECT_GE(hold, 4000.0) << describe(v, at);
     EXPECT_LE(hold, 15000.0) << describe(v, at);
+}
+
+// Start pressed on the upper end and Stop on the lower: the display shows the
+// range as set, and the scan covers it, both ends loaded within 1.5 s.
+TEST_F(Radio, ARangeSetFromTheTopScansBothEnds)
+{
+    ASSERT_NO_FATAL_FAILURE(stepTo(homeChannel, 440));
+    ASSERT_NO_FATAL_FAILURE(click(IDC_SCAN_START));
+    ASSERT_NO_FATAL_FAILURE(stepTo(440, 436));
+    ASSERT_NO_FATAL_FAILURE(click(IDC_SCAN_STOP));
+    EXPECT_EQ(text(IDC_SCANNER_DISPLAY).substr(0, 32), " Mode: Off\n\n145.700  -  145.650\n");
+
+    LONG64 from = mark();
+    int64_t at = now();
+    click(IDC_SCAN);
+    auto covered = [](const std::vector<Load> &l) {
+        for (int ch = 436; ch <= 440; ++ch) {
+            if (std::none_of(l.begin(), l.end(), [ch](const Load &x) { return x.channel == ch; })) {
+                return false;
+            }
+        }
+        return true;
+    };
+    std::vector<Load> v = waitForLoads(from, covered, 1500);
+    ASSERT_TRUE(covered(v)) << "not every channel of 436..440 in 1.5 s; " << describe(v, at);
+    for (const Load &l : v) {
+        EXPECT_TRUE(l.channel >= 436 && l.channel <= 440) << describe(v, at);
+    }
+    std::printf("436..440 covered %.0f ms after Scan\n", ms(at, v.back().time));
+}
+
+// The TX frequency outside the band shows on the screen at once: "[" in
+// duplex (TX 143.400) turns the display amber, keying red, releasing amber
+// again, and "Simplex" (TX 144.000) light green.
+TEST_F(Radio, TransmitOutsideTheBandShowsOnTheDisplay)
+{
+    bringPanelIntoView();
+    ASSERT_NO_FATAL_FAILURE(waitForTicks(3));
+    struct Step {
+        int button;  // clicked first; 0: none
+        bool keyed;
+        COLORREF colour;
+        const char *name;
+    };
+    for (const Step &step : {Step{IDC_BAND_LOW, false, outsideBandColour, "[ in duplex"},
+                             Step{0, true, keyedOutsideColour, "keyed"},
+                             Step{0, false, outsideBandColour, "released"},
+                             Step{IDC_SIMPLEX, false, receiveColour, "Simplex"}}) {
+        SCOPED_TRACE(step.name);
+        if (step.button != 0) {
+            ASSERT_NO_FATAL_FAILURE(click(step.button));
+        }
+        key(step.keyed);
+        COLORREF c = waitForColour(step.colour);
+        EXPECT_TRUE(sameColour(c, step.colour)) << "the frequency display shows " << colourName(c);
+    }
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 144.000\n\nTX 144.000");
 }
 
 // Halted on a busy repeater output, the operator keys to answer: the scan

@@ -4,6 +4,7 @@
 // port traffic, colours, timer and teardown are all read back through Win32.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "radio/platform_seam.h"
+#include "radio/port_library.h"
 #include "radio/radio_state.h"
 #include "scanner/channel_memory.h"
 #include "ui/control_panel.h"
@@ -391,6 +393,40 @@ TEST_F(Panel, DialogCaptionAndStyle)
     EXPECT_EQ(client.bottom, units.bottom);
 }
 
+// The width of an icon's image; 0 for no icon.
+int iconWidth(HICON icon)
+{
+    ICONINFO info = {};
+    if (icon == nullptr || !GetIconInfo(icon, &info)) {
+        return 0;
+    }
+    BITMAP bm = {};
+    GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bm, &bm);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bm.bmWidth;
+}
+
+// The panel carries the program's icon at the system's two sizes, the same
+// two icons at every opening (loaded once for the run).
+TEST_F(Panel, CarriesTheProgramsIconAtBothSizes)
+{
+    auto icon = [&](HWND panel, WPARAM size) {
+        return reinterpret_cast<HICON>(SendMessageA(panel, WM_GETICON, size, 0));
+    };
+    HICON big = icon(dialog, ICON_BIG), small_ = icon(dialog, ICON_SMALL);
+    EXPECT_EQ(iconWidth(big), GetSystemMetrics(SM_CXICON));
+    EXPECT_EQ(iconWidth(small_), GetSystemMetrics(SM_CXSMICON));
+    EXPECT_NE(big, small_);
+
+    DestroyWindow(dialog);
+    dialog = createPanel(controlPanelProc);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(icon(dialog, ICON_BIG), big);
+    EXPECT_EQ(icon(dialog, ICON_SMALL), small_);
+    EXPECT_EQ(iconWidth(big), GetSystemMetrics(SM_CXICON)) << "the icon was destroyed with the panel";
+}
+
 // ---- 2. Initialisation ------------------------------------------------------------
 
 TEST_F(Panel, OpeningLoadsHomeAndShowsTheStartValues)
@@ -693,6 +729,159 @@ TEST_F(Panel, FrequencyDisplayColoursFollowTheTransmitLine)
         EXPECT_EQ(fg, RGB(10, 10, 80));
         // The same brush every time: the panel owns two and makes no more.
         EXPECT_EQ(reinterpret_cast<LRESULT>(brushFor(dialog)), result);
+    }
+}
+
+// The background the panel gives the frequency display: the colour of the
+// brush it answers with, which must be the text's background too.
+COLORREF displayBackground(HWND dialog)
+{
+    HWND item = GetDlgItem(dialog, 2112);
+    HDC dc = GetDC(item);
+    auto brush = reinterpret_cast<HBRUSH>(
+        SendMessageA(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(item)));
+    COLORREF bk = GetBkColor(dc);
+    ReleaseDC(item, dc);
+    LOGBRUSH lb = {};
+    if (GetObjectA(brush, sizeof lb, &lb) != static_cast<int>(sizeof lb) || lb.lbColor != bk) {
+        return CLR_INVALID;
+    }
+    return bk;
+}
+
+BOOL CALLBACK findTipControl(HWND window, LPARAM found)
+{
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    HWND *tip = reinterpret_cast<HWND *>(found);
+    if (lstrcmpiA(className, TOOLTIPS_CLASSA) == 0 && GetWindow(window, GW_OWNER) == *tip) {
+        *tip = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The frequency display's tip as each of its two tools carries it: the
+// display itself, and its rectangle on the panel. Empty when they differ.
+std::wstring frequencyTip(HWND dialog)
+{
+    HWND tip = dialog;  // in: the owner; out: its tooltip control
+    EnumThreadWindows(GetCurrentThreadId(), findTipControl, reinterpret_cast<LPARAM>(&tip));
+    std::wstring texts[2];
+    for (int area = 0; area < 2; ++area) {
+        wchar_t text[1024] = L"";
+        TTTOOLINFOW tool = {};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.hwnd = dialog;
+        tool.uId = area ? 2112 : reinterpret_cast<UINT_PTR>(GetDlgItem(dialog, 2112));
+        tool.lpszText = text;
+        if (tip != dialog) {
+            SendMessageW(tip, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&tool));
+        }
+        texts[area] = text;
+    }
+    return texts[0] == texts[1] ? texts[0] : std::wstring(L"(the two tools differ)");
+}
+
+const std::wstring displayTip = L"RX and TX frequency: type a digit or double-click to enter one; the wheel tunes";
+const std::wstring outsideTip =
+    L"TX outside the band, 144.000-146.000 MHz: the transmitter will not be moved there.\r\n" + displayTip;
+
+// The tip follows within a tick: the panel's timer rewrites it.
+std::wstring tipAfterTicks(HWND dialog, const std::wstring &expected)
+{
+    std::wstring shown;
+    pump(0, 5000, [&] { return (shown = frequencyTip(dialog)) == expected; });
+    return shown;
+}
+
+// Whenever the transmit channel lies outside the band, the frequency display
+// turns amber, red while keyed, and its tip says why; in the band again it
+// takes its usual colours and tip. Receiving outside the band, with the
+// transmitter inside, changes nothing.
+TEST_F(Panel, TransmitOutsideTheBandShowsInColourAndTip)
+{
+    const COLORREF green = RGB(200, 240, 200), peach = RGB(255, 220, 180);
+    const COLORREF amber = RGB(255, 176, 0), red = RGB(255, 64, 64);
+    const struct {
+        const char *what;
+        int status;
+        int shift;      // set before the presses
+        int presses[2];
+        const char *frequencies;
+        COLORREF colour;
+        bool outside;
+    } steps[] = {
+        {"Home in duplex: TX 143.400", 0, 48, {1104}, "RX 144.000\n\nTX 143.400", amber, true},
+        {"keyed there", keyed, 48, {1106}, "RX 144.000\n\nTX 143.400", red, true},
+        {"released", 0, 48, {1106}, "RX 144.000\n\nTX 143.400", amber, true},
+        {"Simplex: back in the band", 0, 48, {2002}, "RX 144.000\n\nTX 144.000", green, false},
+        {"keyed in the band", keyed, 48, {1106}, "RX 144.000\n\nTX 144.000", peach, false},
+        {"Rev dup: RX outside, TX inside", 0, 48, {2001, 1106}, "RX 143.400\n\nTX 144.000", green, false},
+        {"End, duplex, shift -2: TX 146.025", 0, -2, {2000, 1105}, "RX 146.000\n\nTX 146.025", amber, true},
+        {"one step down: TX 146.012", 0, -2, {1106}, "RX 145.988\n\nTX 146.012", amber, true},
+        {"two: TX 146.000, the band's edge", 0, -2, {1106}, "RX 145.975\n\nTX 146.000", green, false},
+    };
+    EXPECT_EQ(frequencyTip(dialog), displayTip);
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.what);
+        statusByte = step.status;
+        radioState.shiftChannels = step.shift;
+        for (int id : step.presses) {
+            if (id != 0) {
+                press(dialog, id);
+            }
+        }
+        EXPECT_EQ(text(dialog, 2112), step.frequencies);
+        COLORREF c = displayBackground(dialog);
+        EXPECT_EQ(c, step.colour) << std::hex << c;
+        EXPECT_EQ(tipAfterTicks(dialog, step.outside ? outsideTip : displayTip),
+                  step.outside ? outsideTip : displayTip);
+    }
+}
+
+// A port that reaches nothing, or a transmitter that cannot be followed, is
+// said first in the frequency display's tip, from the moment the panel opens:
+// before a TX frequency outside the band, before the display's own tip. The
+// display's texts and colours stay as they are.
+TEST(PanelTip, SaysFirstWhatThePortLibraryLacks)
+{
+    const std::wstring notLoaded =
+        L"Port silent: io.dll could not be loaded, and nothing reaches the transceiver.\r\n"
+        L"io.dll belongs beside qd7150.exe, or in the Windows system folder (Windows\\SysWOW64 on 64-bit "
+        L"Windows).\r\n";
+    const std::wstring noOut = L"Port silent: io.dll has no PortOut, and nothing reaches the transceiver.\r\n";
+    const std::wstring noIn =
+        L"io.dll has no PortIn: the transmitter is not followed, and the scan hears no signal.\r\n";
+    const struct {
+        const char *what;
+        bool loaded, out, in;
+        std::wstring tip;
+    } cases[] = {
+        {"io.dll not loaded", false, false, false, notLoaded + displayTip},
+        {"io.dll without PortOut", true, false, true, noOut + displayTip},
+        {"io.dll without PortIn", true, true, false, noIn + displayTip},
+        {"io.dll without either", true, false, false, noOut + noIn + displayTip},
+        {"both slots filled", true, true, true, displayTip},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        resetProgram();
+        HMODULE bound = portLibrary;
+        portLibrary = c.loaded ? GetModuleHandleA(nullptr) : nullptr;
+        PortOut = c.out ? recordOut : nullptr;
+        PortIn = c.in ? recordIn : nullptr;
+        HWND dialog = createPanel(controlPanelProc);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(frequencyTip(dialog), c.tip) << "as the panel opens";
+        EXPECT_EQ(text(dialog, 2112), homeFrequencies);
+        EXPECT_EQ(displayBackground(dialog), RGB(200, 240, 200));
+
+        press(dialog, 1104);  // TX 143.400
+        std::wstring outside = c.tip.substr(0, c.tip.size() - displayTip.size()) + outsideTip;
+        EXPECT_EQ(tipAfterTicks(dialog, outside), outside);
+        DestroyWindow(dialog);
+        portLibrary = bound;
     }
 }
 

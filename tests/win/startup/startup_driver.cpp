@@ -184,6 +184,57 @@ TEST(AtTheLibraryBox, ASecondCopyBringsTheBoxToTheFront)
     EXPECT_EQ(findWindow(pid, "#32770", "QD-7150 Control"), nullptr) << "the first copy went on by itself";
 }
 
+// Sends the pointer to (x, y) on the screen, as a mouse move.
+void movePointer(int x, int y)
+{
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &in, sizeof in);
+}
+
+// The text of the program's tooltip that is showing; empty when none is.
+std::wstring tipShown(DWORD pid)
+{
+    HWND tip = findWindow(pid, "tooltips_class32", nullptr, true);
+    wchar_t text[1024] = L"";
+    if (tip != nullptr) {
+        SendMessageTimeoutW(tip, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, patienceMs, nullptr);
+    }
+    return text;
+}
+
+// Once the box is answered, the panel looks as a working one does; resting
+// the pointer on the frequency display shows that the port is silent, and
+// where io.dll belongs.
+TEST(AtTheLibraryBox, AfterOkTheFrequencyTipSaysThePortIsSilent)
+{
+    ASSERT_FALSE(withLibrary) << "run from the folder without io.dll";
+    Process p;
+    ASSERT_TRUE(p.start());
+    DWORD pid = p.info.dwProcessId;
+    HWND box = waitForWindow(pid, "#32770", "error");
+    ASSERT_NE(box, nullptr) << "no message about the port library";
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    HWND panel = waitForWindow(pid, "#32770", "QD-7150 Control");
+    ASSERT_NE(panel, nullptr) << "the control panel did not appear";
+    EXPECT_EQ(controlText(panel, 2112), "RX 145.600\n\nTX 145.000");
+
+    SetWindowPos(panel, HWND_TOPMOST, 20, 20, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    RECT r = {};
+    waitFor([&] { return GetWindowRect(panel, &r) && r.left == 20 && r.top == 20; });
+    GetWindowRect(GetDlgItem(panel, 2112), &r);
+    movePointer(0, 0);
+    movePointer((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    std::wstring shown;
+    waitFor([&] { return !(shown = tipShown(pid)).empty(); });
+    EXPECT_EQ(shown.find(L"Port silent: io.dll could not be loaded"), 0u) << outside::utf8(shown.c_str());
+    EXPECT_NE(shown.find(L"io.dll belongs beside qd7150.exe, or in the Windows system folder"), std::wstring::npos)
+        << outside::utf8(shown.c_str());
+}
+
 // The menu as the program carries it.
 TEST(Program, MenuResource)
 {
