@@ -294,6 +294,22 @@ protected:
         return seen;
     }
 
+    // Asked again for as long as it is not there, the driver's messages run
+    // meanwhile: the window that had the front (the driver's own, or Wine's desktop)
+    // can take it back when its activation comes through late, as on a busy
+    // machine, and a single request is then lost.
+    void bringToFront(HWND window)
+    {
+        ASSERT_TRUE(waitFor([&] {
+            ForegroundWindow::pump();
+            if (GetForegroundWindow() == window) {
+                return true;
+            }
+            SetForegroundWindow(window);
+            return false;
+        }, patienceMs)) << "the window did not come to the front";
+    }
+
     // Moves the panel where no other test's window goes, above all others, so
     // that the screen shows it.
     void bringPanelIntoView()
@@ -758,22 +774,6 @@ protected:
         ASSERT_NO_FATAL_FAILURE(waitForTicks(3));
     }
 
-    // Asked again for as long as it is not there, the driver's messages run
-    // meanwhile: a window of the driver's own made foreground just before can
-    // take the front back when its activation comes through late, as on a
-    // busy machine, and a single request is then lost.
-    void bringToFront(HWND window)
-    {
-        ASSERT_TRUE(waitFor([&] {
-            ForegroundWindow::pump();
-            if (GetForegroundWindow() == window) {
-                return true;
-            }
-            SetForegroundWindow(window);
-            return false;
-        }, patienceMs)) << "the window did not come to the front";
-    }
-
     static INPUT keyInput(WORD key, wchar_t character, bool up)
     {
         INPUT in = {};
@@ -857,6 +857,16 @@ protected:
     bool fieldShows(HWND box, const std::string &text)
     {
         return waitFor([&] { return field(box) == text; }, patienceMs);
+    }
+
+    // Waits until the keyboard's focus is on the panel or one of its controls.
+    void waitForPanelFocus(GUITHREADINFO *focus)
+    {
+        focus->cbSize = sizeof *focus;
+        ASSERT_TRUE(waitFor([&] {
+            return GetGUIThreadInfo(GetWindowThreadProcessId(panel, nullptr), focus) &&
+                   GetAncestor(focus->hwndFocus, GA_ROOT) == panel;
+        }, patienceMs)) << "the focus did not come back to the panel";
     }
 
     // Waits until the transceiver is on `channel` and the frequency display
@@ -958,28 +968,34 @@ TEST_F(Operator, KeysAndWheelActAsTheirButtonsAndNotWhileKeyed)
     // notches to the window under the pointer; Windows set to scroll the
     // window with the focus gives them to the panel's focused control
     // wherever the pointer is, and they are posted there as it does.
-    ForegroundWindow other;
-    POINT elsewhere = centreOf(other.window);
-    ASSERT_NO_FATAL_FAILURE(pointAt(elsewhere));
+    {
+        ForegroundWindow other;
+        POINT elsewhere = centreOf(other.window);
+        ASSERT_NO_FATAL_FAILURE(pointAt(elsewhere));
+        ASSERT_NO_FATAL_FAILURE(bringToFront(panel));
+        GUITHREADINFO focus = {};
+        ASSERT_NO_FATAL_FAILURE(waitForPanelFocus(&focus));
+        auto postNotches = [&](POINT p, int delta) {
+            PostMessageA(focus.hwndFocus, WM_MOUSEWHEEL, MAKEWPARAM(0, delta), MAKELPARAM(p.x, p.y));
+        };
+        LONG64 unmoved = mark();
+        waitForLoads(unmoved, [](const std::vector<Load> &l) { return !l.empty(); }, patienceMs);
+        turnWheel(120);
+        turnWheel(-240);
+        postNotches(elsewhere, 120);
+        postNotches(elsewhere, -240);
+        postNotches(overPanel, 120);  // taken after those posted before it
+        ASSERT_NO_FATAL_FAILURE(expectTuned(308, "RX 144.050\n\nTX 143.450"));
+        EXPECT_EQ(channelRuns(unmoved), (std::vector<int>{307, 308})) << describe(loads(unmoved), now());
+    }
+    // The other window gone and the pointer back over the panel, which has
+    // the keyboard again before the keys go on: on a busy machine the other
+    // window, under the pointer, took the front back late, and the keys went
+    // to it.
+    ASSERT_NO_FATAL_FAILURE(pointAt(overPanel));
     ASSERT_NO_FATAL_FAILURE(bringToFront(panel));
     GUITHREADINFO focus = {};
-    focus.cbSize = sizeof focus;
-    ASSERT_TRUE(waitFor([&] {
-        return GetGUIThreadInfo(GetWindowThreadProcessId(panel, nullptr), &focus) &&
-               GetAncestor(focus.hwndFocus, GA_ROOT) == panel;
-    }, patienceMs)) << "the focus did not come back to the panel";
-    auto postNotches = [&](POINT p, int delta) {
-        PostMessageA(focus.hwndFocus, WM_MOUSEWHEEL, MAKEWPARAM(0, delta), MAKELPARAM(p.x, p.y));
-    };
-    LONG64 unmoved = mark();
-    waitForLoads(unmoved, [](const std::vector<Load> &l) { return !l.empty(); }, patienceMs);
-    turnWheel(120);
-    turnWheel(-240);
-    postNotches(elsewhere, 120);
-    postNotches(elsewhere, -240);
-    postNotches(overPanel, 120);  // taken after those posted before it
-    ASSERT_NO_FATAL_FAILURE(expectTuned(308, "RX 144.050\n\nTX 143.450"));
-    EXPECT_EQ(channelRuns(unmoved), (std::vector<int>{307, 308})) << describe(loads(unmoved), now());
+    ASSERT_NO_FATAL_FAILURE(waitForPanelFocus(&focus));
 
     // Keyed: the transmit channel alone, whatever is pressed or turned. (On
     // 356, whose transmit channel lies in the band: keyed, none outside it is
@@ -988,7 +1004,6 @@ TEST_F(Operator, KeysAndWheelActAsTheirButtonsAndNotWhileKeyed)
         pressKey(VK_PRIOR);
     }
     ASSERT_NO_FATAL_FAILURE(expectTuned(356, "RX 144.650\n\nTX 144.050"));
-    ASSERT_NO_FATAL_FAILURE(pointAt(overPanel));
     int64_t at = 0;
     std::vector<Load> v = keyAndHold(true, 100, &at);
     ASSERT_FALSE(v.empty());
@@ -1567,8 +1582,7 @@ TEST_F(Aids, TabChangesNothingAndTheArrowsSelectEveryRadioButton)
         {VK_TAB, false, IDC_RESET, wideRev, 384},         {VK_TAB, false, IDC_STEP_DOWN, wideRev, 384},
     };
     bringPanelIntoView();
-    SetForegroundWindow(panel);
-    ASSERT_TRUE(waitForForeground(panel)) << "the panel did not come to the front";
+    ASSERT_NO_FATAL_FAILURE(bringToFront(panel));
     ASSERT_TRUE(waitFor([&] { return focused() == IDC_STEP_DOWN; }, patienceMs))
         << "the focus is on " << focused() << ", not on the first tab stop";
     int channel = homeChannel;
@@ -1610,8 +1624,7 @@ protected:
     {
         ASSERT_NO_FATAL_FAILURE(Aids::SetUp());
         bringPanelIntoView();
-        SetForegroundWindow(panel);
-        ASSERT_TRUE(waitForForeground(panel)) << "the panel did not come to the front";
+        ASSERT_NO_FATAL_FAILURE(bringToFront(panel));
         ASSERT_TRUE(waitFor([&] { return focused() == IDC_STEP_DOWN; }, patienceMs))
             << "the focus is on " << focused() << ", not on the first tab stop";
         ASSERT_NO_FATAL_FAILURE(waitForTicks(3));
