@@ -651,6 +651,15 @@ void checkInvariants(const Step &step, int channelBefore, int armedBefore)
     if (!inBand(rs.channel)) {
         rec.fail(format("channel %d outside %d..%d", rs.channel, lowChannel, highChannel));
     }
+    // Whatever the step (a tick, a keyed stop, any button), with the transmit
+    // line seen keyed nothing outside the band is loaded.
+    if (rs.txActive == 1) {
+        for (int c : rec.loads) {
+            if (!inBand(c)) {
+                rec.fail(format("keyed, loaded channel %d outside the band", c));
+            }
+        }
+    }
     if (rs.dwellLimit != 5 && rs.dwellLimit != 100 && rs.dwellLimit != 500) {
         rec.fail(format("dwellLimit %d", rs.dwellLimit));
     }
@@ -733,17 +742,8 @@ void checkFollowing()
         return;
     }
     bool keyed = radioState.txActive == 1;
-    if (keyed) {
-        // Keyed, nothing outside the band is ever loaded; a transmit channel
-        // outside it is shown but not loaded.
-        for (int c : rec.loads) {
-            if (!inBand(c)) {
-                rec.fail(format("keyed, loaded channel %d outside the band", c));
-            }
-        }
-        if (!inBand(transmitOf(radioState))) {
-            return;
-        }
+    if (keyed && !inBand(transmitOf(radioState))) {
+        return;  // a transmit channel outside the band is shown, never loaded
     }
     ChannelFrequency f = channelToFrequency(loaded);
     int mhz = keyed ? txMhz : rxMhz;
