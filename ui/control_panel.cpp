@@ -1,5 +1,7 @@
 #include "ui/control_panel.h"
 
+#include <initializer_list>
+
 #include "radio/channel_plan.h"
 #include "radio/radio_state.h"
 #include "res/resource.h"
@@ -12,23 +14,15 @@
 
 namespace {
 
-HBRUSH transmitBrush;  // background of the frequency display while keyed
-HBRUSH receiveBrush;   // background of the frequency display while receiving
+HBRUSH transmitBrush;       // background of the frequency display while keyed
+HBRUSH receiveBrush;        // background of the frequency display while receiving
+HBRUSH outsideBrush;        // its background while the TX frequency lies outside the band
+HBRUSH keyedOutsideBrush;   // the same while keyed
 
 void CALLBACK timerTick(HWND dialog, UINT, UINT_PTR, DWORD)
 {
     onPanelTick(dialog);
     updateFrequencyTip();
-}
-
-// A brush of a colour the display rarely shows, made on first use and kept for
-// the run: the same one for every opening.
-HBRUSH keptBrush(HBRUSH &brush, COLORREF colour)
-{
-    if (brush == nullptr) {
-        brush = CreateSolidBrush(colour);
-    }
-    return brush;
 }
 
 // By default Windows runs a timer callback inside a handler that swallows any
@@ -67,6 +61,8 @@ INT_PTR onInitDialog(HWND dialog)
     requestFineTimer();
     transmitBrush = CreateSolidBrush(transmitColour);
     receiveBrush = CreateSolidBrush(receiveColour);
+    outsideBrush = CreateSolidBrush(outsideBandColour);
+    keyedOutsideBrush = CreateSolidBrush(keyedOutsideBandColour);
     initialisePanel(dialog);
     startPanelInput(dialog);
     InvalidateRect(dialog, nullptr, FALSE);
@@ -90,9 +86,8 @@ INT_PTR onCtlColorStatic(HDC dc, HWND control)
     COLORREF colour = keyed ? transmitColour : receiveColour;
     HBRUSH brush = keyed ? transmitBrush : receiveBrush;
     if (transmitOutsideBand()) {
-        static HBRUSH outsideBrush, keyedOutsideBrush;
         colour = keyed ? keyedOutsideBandColour : outsideBandColour;
-        brush = keyed ? keptBrush(keyedOutsideBrush, colour) : keptBrush(outsideBrush, colour);
+        brush = keyed ? keyedOutsideBrush : outsideBrush;
     }
     SetBkColor(dc, colour);
     SetTextColor(dc, displayTextColour);
@@ -122,10 +117,10 @@ void onDestroy(HWND dialog)
     stopPanelInput(dialog);
     clearPanelNames(dialog);
     removePanelTips();
-    DeleteObject(transmitBrush);
-    DeleteObject(receiveBrush);
-    transmitBrush = nullptr;
-    receiveBrush = nullptr;
+    for (HBRUSH *brush : {&transmitBrush, &receiveBrush, &outsideBrush, &keyedOutsideBrush}) {
+        DeleteObject(*brush);
+        *brush = nullptr;
+    }
     releaseFineTimer();
 }
 
