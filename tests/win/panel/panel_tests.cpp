@@ -1066,6 +1066,19 @@ HRESULT giveNameService(IAccPropServices **service)
     return S_OK;
 }
 
+// A panel of a fresh program that gets `service` when it asks for the name
+// service.
+HWND createPanelNamedBy(NameService *service)
+{
+    resetProgram();
+    nameService = service;
+    HRESULT (*createService)(IAccPropServices **) = createNameService;
+    createNameService = giveNameService;
+    HWND dialog = createPanel(controlPanelProc);
+    createNameService = createService;
+    return dialog;
+}
+
 template <typename T>
 std::vector<T> sorted(std::vector<T> v)
 {
@@ -1086,13 +1099,8 @@ TEST(PanelNames, SymbolButtonsAreNamedWhileThePanelIsOpen)
     for (const ControlName &n : names) {
         ids.push_back(n.first);
     }
-    resetProgram();
     NameService service;
-    nameService = &service;
-    HRESULT (*createService)(IAccPropServices **) = createNameService;
-    createNameService = giveNameService;
-    HWND dialog = createPanel(controlPanelProc);
-    createNameService = createService;
+    HWND dialog = createPanelNamedBy(&service);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(sorted(service.named), names);
     EXPECT_TRUE(service.cleared.empty());
@@ -1132,13 +1140,8 @@ struct PumpingNameService : NameService {
 
 TEST(PanelNames, TakenBackAfterTheHeartbeatAndKeysStopWithComLeftForTheRun)
 {
-    resetProgram();
     PumpingNameService service;
-    nameService = &service;
-    HRESULT (*createService)(IAccPropServices **) = createNameService;
-    createNameService = giveNameService;
-    HWND dialog = createPanel(controlPanelProc);
-    createNameService = createService;
+    HWND dialog = createPanelNamedBy(&service);
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(pump(0, 5000, [] { return loadedChannels().size() >= 3; })) << "the timer runs before";
 
