@@ -1175,7 +1175,7 @@ TEST_F(Radio, KeyingOnARepeaterInputAnswersThereAndTheNextScanStartsAfresh)
 // and leaves it: the carrier dropped 0.5 s before the halt hold ends, or a
 // Jump hold run out (the carrier kept or then dropped); the line is
 // keyed `keyAfterMs` after the scan's first load past the station. Returns the
-// loads from the keying on, held keyed for 1 s, in `keyed`, and the channel
+// loads from the keying on, held keyed for 0.4 s, in `keyed`, and the channel
 // the scan stood on as the line was keyed in `stood`.
 void Radio::keyAfterTheScanLeft(int start, int station, int scanPresses, bool dropCarrierBeforeHoldEnds,
                                 bool keepCarrier, double keyAfterMs, std::vector<Load> *keyed, int *stood)
@@ -1209,7 +1209,7 @@ void Radio::keyAfterTheScanLeft(int start, int station, int scanPresses, bool dr
         Sleep(5);
     }
     LONG64 keyedFrom = mark();
-    *keyed = keyAndHold(true, 1000, &at);
+    *keyed = keyAndHold(true, 400, &at);
     std::vector<Load> before = loads(from);
     before.resize(static_cast<size_t>(std::count_if(before.begin(), before.end(),
                                                     [&](const Load &l) { return l.index < keyedFrom; })));
@@ -1236,7 +1236,7 @@ TEST_F(Radio, KeyedSoonAfterAHaltScanLeftAStationAnswersIt)
     EXPECT_EQ(markedDuplexButton(), IDC_DUPLEX);
 
     int64_t at;
-    v = keyAndHold(false, 500, &at);
+    v = keyAndHold(false, 300, &at);
     size_t k = 0;
     while (k < v.size() && v[k].channel == 392) {
         ++k;  // a load under way as the line went
@@ -1297,7 +1297,7 @@ TEST_F(Radio, KeyedNothingOutsideTheBandIsLoaded)
         LONG64 from = mark();
         int64_t at = now();
         key(true);
-        Sleep(500);
+        Sleep(300);
         std::vector<Load> v = loads(from);
         // At most the load under way as the line went, of the channel itself.
         EXPECT_LE(v.size(), 1u) << c.name << ": keyed, " << describe(v, at);
