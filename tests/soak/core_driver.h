@@ -41,8 +41,13 @@ using StatusLine = std::function<uint32_t(int tuned)>;
 
 // Puts the radio state and channel memory back to their start values, the
 // doubles into the seam, binds both port slots and opens the panel.
+// `afterAccess`, when given, runs right after every port access (each status
+// read and each byte written): the transceiver may key or release its
+// transmit line there, in the middle of a step. Every load is checked as it
+// completes: with the line read keyed right before it, it must lie in the
+// band and be the transmit channel the keyed rules pick.
 // Returns a fault of the opening, or an empty string.
-std::string start(StatusLine line);
+std::string start(StatusLine line, std::function<void()> afterAccess = {});
 
 // Runs one step and checks it. Returns an empty string, or the first fault.
 std::string run(const Step &step);

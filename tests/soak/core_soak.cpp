@@ -37,6 +37,7 @@ struct Random {
 };
 
 // The transceiver as the soak plays it: a transmitter keyed now and then,
+// between steps and in the middle of them (right after any port access),
 // signals that come and go on channels in and around the band (the shifted
 // ones too), now and then a status register that reads pure noise, and garbage
 // in all 32 bits that PortIn hands back except bits 6 and 7.
@@ -62,6 +63,16 @@ struct Transceiver {
             value |= 0x40;
         }
         return value;
+    }
+
+    // Right after each port access: the operator keys, or lets go, now and
+    // then within a step too, between a status read and a load, or between a
+    // load and the next read.
+    void access()
+    {
+        if (random.chance(keyed ? 300 : 1500)) {
+            keyed = !keyed;
+        }
     }
 
     void evolve()
@@ -213,7 +224,8 @@ int main(int argc, char **argv)
         return 1;
     };
 
-    std::string opened = drive::start([&radio](int tuned) { return radio.read(tuned); });
+    std::string opened =
+        drive::start([&radio](int tuned) { return radio.read(tuned); }, [&radio]() { radio.access(); });
     if (!opened.empty()) {
         return fault(opened);
     }
