@@ -144,7 +144,8 @@ const char *scanAnnouncement(int scanState)
 struct Recorder {
     PanelWindow window = reinterpret_cast<PanelWindow>(static_cast<uintptr_t>(0x7150));
     StatusLine line;
-    std::function<void()> afterAccess;
+    AccessHook atAccess;
+    unsigned long readCount = 0;
     bool outBound = true;
     bool inBound = true;
 
@@ -206,10 +207,10 @@ struct Recorder {
 
 Recorder rec;
 
-void afterAccess()
+void atAccess(bool read, int loaded)
 {
-    if (rec.afterAccess) {
-        rec.afterAccess();
+    if (rec.atAccess) {
+        rec.atAccess(PortAccess{read, rec.readCount, loaded});
     }
 }
 
@@ -278,11 +279,14 @@ void PORT_CALL recordOut(int port, int value)
         rec.tuned = channel;
         rec.phase = Recorder::ControlWritten;
         checkLoad(channel);
+        rec.lastWasRead = false;
+        atAccess(false, channel);
+        return;
     } else {
         rec.fail(format("PortOut to port %d", port));
     }
     rec.lastWasRead = false;
-    afterAccess();
+    atAccess(false, -1);
 }
 
 int PORT_CALL recordIn(int port)
@@ -293,11 +297,12 @@ int PORT_CALL recordIn(int port)
     if (rec.phase != Recorder::Idle) {
         rec.fail("status read in the middle of a load");
     }
+    ++rec.readCount;
+    atAccess(true, -1);
     uint32_t value = rec.line ? rec.line(rec.tuned) : 0;
     rec.reads.push_back(value);
     rec.lastWasRead = true;
     rec.lastRead = value;
-    afterAccess();
     return static_cast<int>(value);
 }
 
@@ -987,14 +992,14 @@ int tunedChannel()
     return rec.tuned;
 }
 
-std::string start(StatusLine line, std::function<void()> afterAccess)
+std::string start(StatusLine line, AccessHook atAccess)
 {
     // From the program's start values, so that a run depends on its steps only.
     radioState = RadioState();
     std::memset(channelFlags, 0, sizeof channelFlags);
     rec = Recorder();
     rec.line = std::move(line);
-    rec.afterAccess = std::move(afterAccess);
+    rec.atAccess = std::move(atAccess);
     armed = ArmedHold();
     bindSlots();
     settleWait = recordWait;
