@@ -346,11 +346,22 @@ void scanTick(PanelWindow window)
 
 void startScan(PanelWindow window)
 {
-    int channel = radioState.channel;
-    if (inScanRange(channel) && !isModeOff(channel)) {
-        return;  // the scan goes on from where it is
+    RadioState &rs = radioState;
+    int channel = rs.channel;
+    if (!inScanRange(channel) || isModeOff(channel)) {
+        moveOn(window, keyedStopChoice());
+        return;
     }
-    moveOn(window, keyedStopChoice());
+    // The scan goes on from where it is, listening on the channel itself now
+    // that the working is simplex: should the synthesizer hold another channel
+    // (its shifted one, in reverse duplex), that channel is loaded at once and
+    // listened to for a dwell.
+    if (lastLoadedChannel() != receiveChannel(channel)) {
+        if (scanLoad(window, receiveChannel(channel), keyedStopChoice()) == Outcome::Done) {
+            rs.dwellLimit = stepDwell;
+            rs.dwellCount = 0;
+        }
+    }
 }
 
 void advanceScan(PanelWindow window)

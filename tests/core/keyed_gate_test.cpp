@@ -305,6 +305,17 @@ TEST_F(Keyed, ScanStartsInsideItsRange)
         EXPECT_EQ(radioState.scanState, ScanHalt);
     }
 
+    // Inside, in reverse duplex: the synthesizer holds the shifted channel,
+    // and the scan listens on the channel itself from the press on.
+    start(400, ScanOff);
+    radioState.duplexMode = 3;
+    signals.clear();
+    onPanelTick(panel);
+    port.lineLoads.clear();
+    onPanelCommand(panel, IDC_SCAN);
+    run(6);
+    EXPECT_EQ(port.lineLoads, (std::vector<LineLoad>{{400, false}, {401, false}}));
+
     start(420, ScanOff);
     setChannelScanMode(420, ModeOff);
     signals = {{420, 0, forever}};
