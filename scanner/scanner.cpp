@@ -346,22 +346,14 @@ void scanTick(PanelWindow window)
 
 void startScan(PanelWindow window)
 {
-    RadioState &rs = radioState;
-    int channel = rs.channel;
-    if (!inScanRange(channel) || isModeOff(channel)) {
-        moveOn(window, keyedStopChoice());
+    int channel = radioState.channel;
+    if (inScanRange(channel) && !isModeOff(channel)) {
+        // The scan goes on from where it is; its first decision loads the
+        // channel itself first should the synthesizer hold another (its
+        // shifted channel, in reverse duplex).
         return;
     }
-    // The scan goes on from where it is, listening on the channel itself now
-    // that the working is simplex: should the synthesizer hold another channel
-    // (its shifted one, in reverse duplex), that channel is loaded at once and
-    // listened to for a dwell.
-    if (lastLoadedChannel() != receiveChannel(channel)) {
-        if (scanLoad(window, receiveChannel(channel), keyedStopChoice()) == Outcome::Done) {
-            rs.dwellLimit = stepDwell;
-            rs.dwellCount = 0;
-        }
-    }
+    moveOn(window, keyedStopChoice());
 }
 
 void advanceScan(PanelWindow window)

@@ -305,15 +305,16 @@ TEST_F(Keyed, ScanStartsInsideItsRange)
         EXPECT_EQ(radioState.scanState, ScanHalt);
     }
 
-    // Inside, in reverse duplex: the synthesizer holds the shifted channel,
-    // and the scan listens on the channel itself from the press on.
+    // Inside, in reverse duplex: the synthesizer holds the shifted channel.
+    // The first decision decides nothing on it: it loads the channel itself
+    // and listens there a dwell first.
     start(400, ScanOff);
     radioState.duplexMode = 3;
     signals.clear();
     onPanelTick(panel);
     port.lineLoads.clear();
     onPanelCommand(panel, IDC_SCAN);
-    run(6);
+    run(12);
     EXPECT_EQ(port.lineLoads, (std::vector<LineLoad>{{400, false}, {401, false}}));
 
     start(420, ScanOff);

@@ -699,13 +699,6 @@ struct Model {
         int c = rs.channel;
         if (c < low() || c > high() || mode(c) == 1) {
             moveOn(keyedStop());
-            return;
-        }
-        // Inside the range: the channel itself loaded unless the synthesizer holds it.
-        int listen = rxOf(c);
-        if (held != listen && scanLoad(listen, keyedStop()) == Done) {
-            rs.dwellLimit = 5;
-            rs.dwellCount = 0;
         }
     }
 
