@@ -180,6 +180,41 @@ TEST_F(Keyed, JumpPastALockedOutChannelAnswersTheStationHeard)
     EXPECT_EQ(keyedLoads(), std::vector<int>(30, 400));
 }
 
+// A locked-out channel is never where the keyed stop lands: 441 locked out,
+// keyed at the gate's read of the step that leaves 440, or right after that
+// step's load (of 442, passing 441 over), the transmitter never goes to 393.
+TEST_F(Keyed, TheKeyedStopNeverLandsOnALockedOutChannel)
+{
+    const struct {
+        const char *name;
+        LineChange change;  // read numbers counted from the deciding tick on 440
+        int stop, tx;
+    } cases[] = {
+        {"keyed at the step's own read", {LineChange::AtRead, 3}, 440, 392},
+        {"keyed right after the load of 442", {LineChange::AfterLoadOf, 442}, 442, 394},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        start(437, ScanHalt);
+        setChannelScanMode(441, ModeOff);
+        runTo(440);
+        run(5);
+        LineChange change = c.change;
+        if (change.trigger == LineChange::AtRead) {
+            change.value += port.reads;
+        }
+        port.lineChanges.push_back(change);
+        port.lineLoads.clear();
+        run(10);
+        EXPECT_EQ(radioState.scanState, ScanOff);
+        EXPECT_EQ(radioState.channel, c.stop);
+        ASSERT_FALSE(keyedLoads().empty());
+        for (int channel : keyedLoads()) {
+            EXPECT_EQ(channel, c.tx);
+        }
+    }
+}
+
 // Keyed exactly 500 ticks after the scan left the station, the stop still
 // answers it; 501 ticks after, it stops where the scan stands.
 TEST_F(Keyed, TheLookBackWindowEndsAfterFiveHundredTicks)
