@@ -45,16 +45,26 @@ bool transmitOutsideBand()
     return !isBandChannel(transmitChannel(radioState.channel));
 }
 
+void formatFrequencyLines(char *buffer, size_t size, int rx, int tx)
+{
+    ChannelFrequency r = channelToFrequency(rx);
+    ChannelFrequency t = channelToFrequency(tx);
+    std::snprintf(buffer, size, "RX %d.%.3d\n\nTX %d.%.3d", r.mhz, r.khz, t.mhz, t.khz);
+}
+
 void formatFrequencies(char *buffer, size_t size, int n)
 {
-    ChannelFrequency r = channelToFrequency(receiveChannel(n));
-    ChannelFrequency t = channelToFrequency(transmitChannel(n));
-    std::snprintf(buffer, size, "RX %d.%.3d\n\nTX %d.%.3d", r.mhz, r.khz, t.mhz, t.khz);
+    formatFrequencyLines(buffer, size, receiveChannel(n), transmitChannel(n));
+}
+
+void showFrequencyLines(PanelWindow window, int rx, int tx)
+{
+    char text[64];
+    formatFrequencyLines(text, sizeof text, rx, tx);
+    setControlText(window, frequencyDisplayId, text);
 }
 
 void showFrequencies(PanelWindow window, int n)
 {
-    char text[64];
-    formatFrequencies(text, sizeof text, n);
-    setControlText(window, frequencyDisplayId, text);
+    showFrequencyLines(window, receiveChannel(n), transmitChannel(n));
 }

@@ -45,6 +45,10 @@ bool transmitOutsideBand();
 
 // "RX %d.%.3d\n\nTX %d.%.3d" for channel n under the current duplex mode and shift.
 void formatFrequencies(char *buffer, size_t size, int n);
+// The same text for a receive channel rx and a transmit channel tx.
+void formatFrequencyLines(char *buffer, size_t size, int rx, int tx);
 
 // Writes the receive and transmit frequencies of channel n into the frequency display.
 void showFrequencies(PanelWindow window, int n);
+// Writes receive channel rx and transmit channel tx into the frequency display.
+void showFrequencyLines(PanelWindow window, int rx, int tx);

@@ -2,7 +2,6 @@
 
 #include "radio/channel_plan.h"
 #include "radio/radio_state.h"
-#include "scanner/scanner.h"
 
 namespace {
 
@@ -14,13 +13,6 @@ void portWrite(int port, int byte)
 {
     if (PortOut != nullptr) {
         PortOut(port, static_cast<signed char>(byte & 0xFF));
-    }
-}
-
-void keepTransmitterInBand(int n)
-{
-    if (!isBandChannel(lastLoaded) && isBandChannel(n)) {
-        tuneChannel(n);
     }
 }
 
@@ -48,11 +40,6 @@ void tuneChannel(int n)
     settleWait(settleMs);
     lastLoaded = n;
     ++loads;
-}
-
-void tuneHome()
-{
-    tuneChannel(homeChannel);
 }
 
 int lastLoadedChannel()
@@ -84,41 +71,54 @@ int transmitKeyed()
     return (readStatus() & keyedMask) == keyedMask ? 1 : 0;
 }
 
-void retune(int n, PanelWindow window)
+int keyedTransmitChannel(KeyedChoice choice)
+{
+    return choice.duplexMode == 1 ? shiftedChannel(choice.channel, radioState.shiftChannels) : choice.channel;
+}
+
+GateLoad loadSynthesizer(int listen, KeyedChoice keyed)
 {
     RadioState &rs = radioState;
-    rs.txActive = transmitKeyed();
-    // The same rule as the RX and TX texts, so the channel loaded and the
-    // displayed frequency never disagree.
-    bool shifted = rs.txActive ? rs.duplexMode == 1 : rs.duplexMode == 3;
-    int target = shifted ? shiftedChannel(n, rs.shiftChannels) : n;
-    if (!rs.txActive || isBandChannel(target)) {
-        tuneChannel(target);
-    } else {
+    GateLoad result{-1, transmitKeyed() != 0, false};
+    rs.txActive = result.keyed ? 1 : 0;
+    result.lineChanged = rs.txActive != rs.prevTxActive;
+    rs.prevTxActive = rs.txActive;
+    int target = listen;
+    if (result.keyed) {
         // Keyed, the transmitter is never moved off the band (the shift near a
         // band edge puts the transmit channel there): nothing is written, and
         // the synthesizer stays on the channel inside the band it holds. Should
         // it hold one outside (received on in reverse duplex just before the
-        // working changed), the selected channel itself is loaded instead.
-        keepTransmitterInBand(n);
+        // working changed), the chosen channel itself is loaded instead.
+        target = keyedTransmitChannel(keyed);
+        if (!isBandChannel(target)) {
+            target = (!isBandChannel(lastLoaded) && isBandChannel(keyed.channel)) ? keyed.channel : -1;
+        }
     }
-    if (rs.txActive != rs.prevTxActive && window != nullptr) {
-        showFrequencies(window, n);
-        showScannerStatus(window);
+    if (target >= 0 && target <= 999) {
+        tuneChannel(target);
+        result.loaded = target;
     }
-    rs.prevTxActive = rs.txActive;
+    return result;
+}
+
+GateLoad loadOperatorChannel(int n)
+{
+    // The same rule as the RX and TX texts, so the channel loaded and the
+    // displayed frequency never disagree.
+    return loadSynthesizer(receiveChannel(n), KeyedChoice{n, radioState.duplexMode});
 }
 
 void stepUp(int k)
 {
     RadioState &rs = radioState;
     rs.channel = (rs.channel + k >= bandHighChannel) ? bandHighChannel : rs.channel + k;
-    retune(rs.channel, nullptr);
+    loadOperatorChannel(rs.channel);
 }
 
 void stepDown(int k)
 {
     RadioState &rs = radioState;
     rs.channel = (rs.channel - k <= bandLowChannel) ? bandLowChannel : rs.channel - k;
-    retune(rs.channel, nullptr);
+    loadOperatorChannel(rs.channel);
 }

@@ -52,21 +52,21 @@ void showShift(PanelWindow window)
 void showChannel(PanelWindow window)
 {
     showScannerStatus(window);
-    showFrequencies(window, radioState.channel);
+    showFrequencyDisplay(window);
 }
 
 void setDuplexMode(PanelWindow window, int mode, int button)
 {
     radioState.duplexMode = mode;
     markDuplex(window, button);
-    showFrequencies(window, radioState.channel);
+    showFrequencyDisplay(window);
 }
 
 void setSpacing(PanelWindow window, int step, int button)
 {
     radioState.channelStep = step;
     markSpacing(window, button);
-    showFrequencies(window, radioState.channel);
+    showFrequencyDisplay(window);
 }
 
 // The shift buttons also rewrite the frequency display, so the TX frequency
@@ -75,7 +75,7 @@ void setShift(PanelWindow window, int shiftChannels)
 {
     radioState.shiftChannels = shiftChannels;
     showShift(window);
-    showFrequencies(window, radioState.channel);
+    showFrequencyDisplay(window);
 }
 
 // The shift has no bound: a press past either end of the int range wraps
@@ -93,13 +93,16 @@ void cycleScanState(PanelWindow window)
         rs.duplexMode = 2;
         markDuplex(window, IDC_SIMPLEX);
         setControlText(window, IDC_SCANNER_DISPLAY, "mode: Halt");
+        // Started outside its range, or on a locked-out channel, the scan
+        // goes at once to the first channel it scans.
+        startScan(window);
     } else if (rs.scanState == ScanHalt) {
         rs.scanState = ScanJump;
         setControlText(window, IDC_SCANNER_DISPLAY, "Mode: Skip");
     } else {
         stopScan(window);
     }
-    showFrequencies(window, rs.channel);
+    showFrequencyDisplay(window);
 }
 
 void cycleChannelMode(PanelWindow window)
@@ -114,8 +117,8 @@ void cycleChannelMode(PanelWindow window)
     }
     if (rs.scanState != ScanOff) {
         // The running scan leaves the channel at once.
-        advanceScan();
-        showFrequencies(window, rs.channel);
+        advanceScan(window);
+        showFrequencyDisplay(window);
     }
     showScannerStatus(window);
 }
@@ -257,15 +260,17 @@ void formatShift(char *buffer, size_t size, int shiftChannels)
 void resetPanel(PanelWindow window)
 {
     RadioState &rs = radioState;
-    tuneHome();
     rs.scanState = ScanOff;
     forgetHeardStop();
-    fillChannelMemory();
-    settleWait(2);
     rs.channel = homeChannel;
     rs.duplexMode = 1;
-    markDuplex(window, IDC_DUPLEX);
     rs.shiftChannels = defaultShift;
+    // The home channel through the gate, in duplex: keyed, its transmit
+    // channel (145.000 MHz) and nothing else, never the repeater's output.
+    loadOperatorChannel(rs.channel);
+    fillChannelMemory();
+    settleWait(2);
+    markDuplex(window, IDC_DUPLEX);
     setControlText(window, IDC_SHIFT_DISPLAY, "-600.0KHz");
     showFrequencies(window, rs.channel);
 }

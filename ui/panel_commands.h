@@ -6,8 +6,10 @@
 
 #include "radio/platform_seam.h"
 
-// Back to home: channel 432 loaded and selected, duplex, 600 kHz shift, scanner
-// off, channel memory refilled.
+// Back to home: channel 432 selected, duplex, 600 kHz shift, scanner off,
+// channel memory refilled, and the home channel loaded through the gate after
+// a look at the transmit line: 432 to listen on, 384 (its transmit channel)
+// while keyed.
 void resetPanel(PanelWindow window);
 
 // The panel's initialisation after its brushes exist and before its timer runs.

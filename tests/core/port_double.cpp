@@ -17,6 +17,23 @@ int decodeChannel(int data, int control)
     return hundreds * 100 + (data >> 4) * 10 + (data & 0x0F);
 }
 
+void setLine(bool keyed)
+{
+    port.status = keyed ? (port.status | 0x80) : (port.status & ~0x80);
+}
+
+// Fires the first pending change of the line with this trigger and value.
+void fireLineChange(LineChange::Trigger trigger, int value)
+{
+    for (auto it = port.lineChanges.begin(); it != port.lineChanges.end(); ++it) {
+        if (it->trigger == trigger && it->value == value) {
+            setLine(it->keyed);
+            port.lineChanges.erase(it);
+            return;
+        }
+    }
+}
+
 void PORT_CALL recordOut(int p, int value)
 {
     port.events.push_back({PortEvent::Write, p, value & 0xFF});
@@ -25,6 +42,8 @@ void PORT_CALL recordOut(int p, int value)
     } else if (p == 890 && pendingData >= 0) {
         port.tuned = decodeChannel(pendingData, value & 0xFF);
         pendingData = -1;
+        port.lineLoads.push_back({port.tuned, (port.status & 0x80) != 0});
+        fireLineChange(LineChange::AfterLoadOf, port.tuned);
     }
 }
 
@@ -32,6 +51,7 @@ int PORT_CALL scriptedIn(int p)
 {
     ++port.reads;
     port.readPort = p;
+    fireLineChange(LineChange::AtRead, port.reads);
     if (!port.script.empty()) {
         int s = port.script.front();
         port.script.pop_front();
@@ -61,6 +81,22 @@ void PrintTo(const PortEvent &e, std::ostream *os)
     } else {
         *os << "wait(" << e.value << ")";
     }
+}
+
+void PrintTo(const LineLoad &l, std::ostream *os)
+{
+    *os << l.channel << (l.keyed ? " keyed" : " unkeyed");
+}
+
+std::vector<int> keyedLoads()
+{
+    std::vector<int> channels;
+    for (const LineLoad &l : port.lineLoads) {
+        if (l.keyed) {
+            channels.push_back(l.channel);
+        }
+    }
+    return channels;
 }
 
 PortEvent write(int p, int value)

@@ -169,16 +169,16 @@ TEST_F(Scan, RangesAndSteps)
     playTable({
         {"start inside the range goes up first", ScanHalt, 432, 384, 448, 1, 0, {}, {}, 12,
          {{6, 433}, {12, 434}}},
-        {"start below the range climbs", ScanHalt, 304, 384, 448, 1, 0, {}, {}, 12,
-         {{6, 305}, {12, 306}}},
+        {"start below the range: the lower end first", ScanHalt, 304, 384, 448, 1, 0, {}, {}, 12,
+         {{6, 384}, {12, 385}}},
         {"start above the range wraps", ScanHalt, 460, 384, 448, 1, 0, {}, {}, 12,
          {{6, 384}, {12, 385}}},
         {"scanLow equal to scanHigh", ScanHalt, 400, 400, 400, 1, 0, {}, {}, 18,
          {{6, 400}, {12, 400}, {18, 400}}},
         {"25 kHz from 463: 465 has no mode, step stops at 464", ScanHalt, 463, 384, 464, 2, 0,
          {}, {}, 18, {{6, 464}, {12, 384}, {18, 386}}},
-        {"25 kHz odd distance overshoots scanHigh once", ScanJump, 445, 385, 448, 2, 0, {}, {},
-         18, {{6, 447}, {12, 449}, {18, 385}}},
+        {"25 kHz odd distance: scanHigh itself, never past it", ScanJump, 445, 385, 448, 2, 0, {},
+         {}, 18, {{6, 447}, {12, 448}, {18, 385}}},
     });
 }
 
@@ -197,14 +197,14 @@ TEST_F(Scan, TheEndsMayBeSetInEitherOrder)
         const Row rows[] = {
             {"12.5 kHz: both ends, then round again", 437, 436, 440, 1, 36,
              {{6, 438}, {12, 439}, {18, 440}, {24, 436}, {30, 437}, {36, 438}}},
-            {"12.5 kHz: from below the range it climbs into it", 397, 400, 402, 1, 36,
-             {{6, 398}, {12, 399}, {18, 400}, {24, 401}, {30, 402}, {36, 400}}},
+            {"12.5 kHz: from below the range it starts at the lower end", 397, 400, 402, 1, 36,
+             {{6, 400}, {12, 401}, {18, 402}, {24, 400}, {30, 401}, {36, 402}}},
             {"12.5 kHz: from above the range it wraps to the lower end", 460, 400, 440, 1, 12,
              {{6, 400}, {12, 401}}},
             {"25 kHz: even distance, both ends", 436, 436, 440, 2, 30,
              {{6, 438}, {12, 440}, {18, 436}, {24, 438}, {30, 440}}},
-            {"25 kHz: odd distance overshoots the upper end once", 445, 385, 448, 2, 18,
-             {{6, 447}, {12, 449}, {18, 385}}},
+            {"25 kHz: odd distance, the upper end itself, never past it", 445, 385, 448, 2, 18,
+             {{6, 447}, {12, 448}, {18, 385}}},
             {"25 kHz: the band's upper edge", 462, 304, 464, 2, 18, {{6, 464}, {12, 304}, {18, 306}}},
         };
         for (const Row &r : rows) {
@@ -224,30 +224,49 @@ TEST_F(Scan, TheEndsMayBeSetInEitherOrder)
     }
 }
 
-TEST_F(Scan, OffChannelsArePassedOneTickEach)
+// Locked-out channels are passed over within the step that leaves the channel
+// before them: the scan never stands on one, and the next decision listens on
+// the channel it loaded.
+TEST_F(Scan, OffChannelsArePassedWithinTheStep)
 {
     start(384, ScanHalt);
     for (int n = 386; n <= 389; ++n) {
         setChannelScanMode(n, ModeOff);
     }
-    run(22);
-    EXPECT_EQ(loads, (std::vector<Load>{{6, 385}, {16, 390}, {22, 391}}));
-    const std::vector<int> walk(channelAt.begin() + 11, channelAt.begin() + 17);
-    EXPECT_EQ(walk, (std::vector<int>{385, 386, 387, 388, 389, 390})) << "ticks 11..16";
+    run(18);
+    EXPECT_EQ(loads, (std::vector<Load>{{6, 385}, {12, 390}, {18, 391}}));
+    for (int t = 1; t <= 18; ++t) {
+        EXPECT_FALSE(isModeOff(channelAt[t])) << "tick " << t << ": the scan stands on " << channelAt[t];
+    }
 }
 
-TEST_F(Scan, AllOffRangeWalksWithoutLoading)
+// Every channel of the range locked out: nothing to scan. The first decision
+// stops the scanner where it stands, as the Scan button would, and the
+// synthesizer, the displays and the ticks after it agree on that channel. A
+// Scan press then does not start it either.
+TEST_F(Scan, AllOffRangeStopsTheScanner)
 {
     start(400, ScanHalt);
     for (int n = 384; n <= 448; ++n) {
         setChannelScanMode(n, ModeOff);
     }
-    run(130);
+    run(5);
     EXPECT_TRUE(loads.empty());
+    run(1);
+    EXPECT_EQ(radioState.scanState, ScanOff);
+    EXPECT_EQ(radioState.channel, 400);
+    EXPECT_EQ(radioState.duplexMode, 2) << "400 is a simplex channel";
+    EXPECT_EQ(loads, (std::vector<Load>{{6, 400}}));
+    EXPECT_EQ(port.texts[2112], "RX 145.200\n\nTX 145.200");
+    EXPECT_EQ(port.texts[2101], " Mode: Off\n\n145.000  -  145.800\nOff\nWatch: ");
+    run(10);
     EXPECT_EQ(port.tuned, 400);
-    for (int t = 6; t <= 130; ++t) {
-        EXPECT_EQ(channelAt[t], 384 + (t - 6 + 17) % 65) << "tick " << t;
-    }
+    EXPECT_EQ(loads.size(), 11u);
+
+    onPanelCommand(panel, IDC_SCAN);
+    EXPECT_EQ(radioState.scanState, ScanOff);
+    EXPECT_EQ(port.texts[2101], "Mode: Off");
+    EXPECT_EQ(port.tuned, 400);
 }
 
 TEST_F(Scan, BusyChannelsHoldByTheJumpAndHaltRules)
@@ -265,7 +284,7 @@ TEST_F(Scan, BusyChannelsHoldByTheJumpAndHaltRules)
         {"halt: left at the first free decision", ScanHalt, 384, 384, 448, 1, 0, {},
          {{385, 0, 300}}, 519, {{6, 385}, {513, 386}, {519, 387}}},
         {"jump: a busy Off neighbour is passed, not held", ScanJump, 384, 384, 448, 1, 0,
-         {{386, ModeOff}}, {{386, 0, forever}}, 18, {{6, 385}, {13, 387}}},
+         {{386, ModeOff}}, {{386, 0, forever}}, 18, {{6, 385}, {12, 387}, {18, 388}}},
     });
 }
 
@@ -298,8 +317,8 @@ TEST_F(Scan, WatchChannel)
          {{6, 440}, {6, 440}, {507, 440}, {507, 440}, {1008, 440}, {1008, 441}}},
         {"busy watch at 25 kHz", ScanHalt, 384, 384, 448, 2, 441, {}, {{441, 0, 300}}, 507,
          {{6, 441}, {6, 441}, {507, 441}, {507, 443}}},
-        {"busy Off watch: already loaded, not loaded again", ScanHalt, 384, 384, 448, 1, 440,
-         {{440, ModeOff}}, {{440, 0, 300}}, 507, {{6, 440}, {507, 440}, {507, 441}}},
+        {"a locked-out watch channel is not sampled, busy or not", ScanHalt, 384, 384, 448, 1, 440,
+         {{440, ModeOff}}, {{440, 0, 300}}, 12, {{6, 385}, {12, 386}}},
         {"jump: busy watch held, left, and returned to", ScanJump, 384, 384, 448, 1, 440, {},
          {{440, 0, forever}}, 614,
          {{6, 440}, {6, 440}, {608, 441}, {614, 440}, {614, 440}}},
@@ -314,7 +333,7 @@ TEST_F(Scan, WatchChannel)
 TEST_F(Scan, WatchMoveEndsOnTheWatchChannel)
 {
     const struct { int watch, step, high; } cases[] = {
-        {440, 1, 448}, {460, 1, 448}, {449, 2, 448}, {384, 1, 448}, {464, 2, 400},
+        {440, 1, 448}, {460, 1, 448}, {449, 2, 448}, {384, 1, 448}, {464, 2, 440},
     };
     for (const auto &c : cases) {
         start(420, ScanHalt);
@@ -336,10 +355,10 @@ TEST_F(Scan, FreeWatchPutsTheHeldChannelBack)
     playTable({
         {"halt hold", ScanHalt, 384, 384, 448, 1, 440, {}, {{385, 0, forever}}, 513,
          {{6, 440}, {6, 385}, {12, 440}, {12, 385}, {513, 440}, {513, 385}}},
-        {"pass of an Off channel, then a step without restore", ScanHalt, 384, 384, 448, 1, 440,
-         {{386, ModeOff}}, {}, 13, {{6, 440}, {6, 385}, {12, 440}, {12, 385}, {13, 440}, {13, 387}}},
-        {"pass of an Off channel at the wrap", ScanHalt, 448, 384, 448, 1, 440, {{384, ModeOff}},
-         {}, 7, {{6, 440}, {6, 448}, {7, 440}, {7, 385}}},
+        {"a step passing an Off channel needs no restore", ScanHalt, 384, 384, 448, 1, 440,
+         {{386, ModeOff}}, {}, 13, {{6, 440}, {6, 385}, {12, 440}, {12, 387}}},
+        {"nor one passing an Off channel at the wrap", ScanHalt, 448, 384, 448, 1, 440,
+         {{384, ModeOff}}, {}, 7, {{6, 440}, {6, 385}}},
     });
 }
 
@@ -350,7 +369,7 @@ TEST_F(Scan, EveryBusyJumpChannelGetsItsOwnHold)
         {"next busy channel after a step", ScanJump, 384, 384, 448, 1, 0, {},
          {{385, 0, 50}, {386, 0, forever}}, 220, {{6, 385}, {113, 386}, {220, 387}}},
         {"next busy channel after a pass", ScanJump, 384, 384, 448, 1, 0, {{386, ModeOff}},
-         {{385, 0, 50}, {387, 0, forever}}, 221, {{6, 385}, {114, 387}, {221, 388}}},
+         {{385, 0, 50}, {387, 0, forever}}, 220, {{6, 385}, {113, 387}, {220, 388}}},
         {"busy watch channel after a watch move", ScanJump, 384, 384, 448, 1, 440, {},
          {{385, 0, 50}, {440, 100, forever}}, 715,
          {{6, 440}, {6, 385}, {113, 440}, {113, 440}, {715, 441}}},

@@ -68,11 +68,47 @@ int transmitOf(const RadioState &rs)
     return rs.duplexMode == 1 ? wrapSub(rs.channel, rs.shiftChannels) : rs.channel;
 }
 
-// The three texts as the panel must show them, built from the state.
+// What the transmitter is to do were the line keyed: a channel and its working.
+struct Choice {
+    int channel;
+    int mode;
+};
+
+int transmitOf(Choice c, int32_t shift)
+{
+    return c.mode == 1 ? wrapSub(c.channel, shift) : c.channel;
+}
+
+// The keyed stop's rule, written out here on its own: back on the station the
+// scan last stopped on when it left that 500 ticks ago or less (the scan not
+// moved by the operator since, the station not locked out, its transmit
+// channel in the band); otherwise where the scan stands. Duplex on a repeater
+// output, simplex elsewhere.
+Choice keyedStopOf(const RadioState &rs, const int32_t *flags, int heard, int heardAgo, int scanAt)
+{
+    auto mode = [&](int c) { return inBand(c) ? flags[c - lowChannel] & 7 : 0; };
+    auto working = [&](int c) { return (inBand(c) && (flags[c - lowChannel] & 16) != 0) ? 1 : 2; };
+    if (heard != 0 && rs.channel == scanAt && heardAgo >= 0 && heardAgo <= 500 && mode(heard) != 1) {
+        Choice back{heard, working(heard)};
+        if (inBand(transmitOf(back, rs.shiftChannels))) {
+            return back;
+        }
+    }
+    return Choice{rs.channel, working(rs.channel)};
+}
+
+// The keyed stop's choice from the core's state as it is now.
+Choice liveKeyedStop()
+{
+    return keyedStopOf(radioState, channelFlags, heardStop.channel, heardStop.ticksSinceLeft, heardStop.scanChannel);
+}
+
+// The three texts as the panel must show them, built from the state. While
+// the scanner runs, the TX line names where a key-up would transmit.
 std::string frequencyText(const RadioState &rs)
 {
     int rx = rs.duplexMode == 3 ? wrapSub(rs.channel, rs.shiftChannels) : rs.channel;
-    int tx = transmitOf(rs);
+    int tx = rs.scanState != 1 ? transmitOf(liveKeyedStop(), rs.shiftChannels) : transmitOf(rs);
     ChannelFrequency r = channelToFrequency(rx);
     ChannelFrequency t = channelToFrequency(tx);
     return format("RX %d.%.3d\n\nTX %d.%.3d", r.mhz, r.khz, t.mhz, t.khz);
@@ -108,6 +144,8 @@ const char *scanAnnouncement(int scanState)
 struct Recorder {
     PanelWindow window = reinterpret_cast<PanelWindow>(static_cast<uintptr_t>(0x7150));
     StatusLine line;
+    AccessHook atAccess;
+    unsigned long readCount = 0;
     bool outBound = true;
     bool inBound = true;
 
@@ -115,6 +153,20 @@ struct Recorder {
     enum Phase { Idle, DataWritten, DataSettled, ControlWritten } phase = Idle;
     int pendingData = 0;
     int tuned = -1;
+
+    // Every load comes right after a status read, the gate's: whether the last
+    // port access was that read, and what it read.
+    bool lastWasRead = false;
+    uint32_t lastRead = 0;
+    bool loadAfterRead = false;
+    bool loadKeyed = false;
+    int heldBeforeLoad = -1;
+
+    // What the keyed rules pick in this step, should a load find the line
+    // keyed: none (the step loads nothing while keyed), or a choice.
+    bool pickAny = false;
+    Choice pick{0, 0};
+    int32_t pickShift = 0;
 
     // Within the step.
     std::vector<int> loads;
@@ -124,6 +176,7 @@ struct Recorder {
     int loneWaits = 0;
     bool inScanCommand = false;
     bool inScanningTick = false;
+    bool mayStopScan = false;  // a scanning tick, Scan or Mode: may say "Mode: Off"
     std::string fault;
 
     // Last text per display and the radio buttons marked.
@@ -147,11 +200,49 @@ struct Recorder {
         loneWaits = 0;
         inScanCommand = false;
         inScanningTick = false;
+        mayStopScan = false;
         fault.clear();
     }
 };
 
 Recorder rec;
+
+void atAccess(bool read, int loaded)
+{
+    if (rec.atAccess) {
+        rec.atAccess(PortAccess{read, rec.readCount, loaded});
+    }
+}
+
+// At the completion of each load: one that the gate read the line keyed for
+// must be inside the band and the transmit channel the keyed rules pick.
+void checkLoad(int channel)
+{
+    if (rec.inBound && !rec.loadAfterRead) {
+        rec.fail(format("channel %d loaded without a status read right before it", channel));
+    }
+    if (!rec.loadKeyed) {
+        return;
+    }
+    if (!inBand(channel)) {
+        rec.fail(format("the line read keyed, and channel %d outside the band loaded", channel));
+        return;
+    }
+    if (!rec.pickAny) {
+        rec.fail(format("the line read keyed, and channel %d loaded by a step that loads nothing keyed", channel));
+        return;
+    }
+    int expected = transmitOf(rec.pick, rec.pickShift);
+    if (!inBand(expected)) {
+        // Off the band: only the chosen channel itself, and only when the
+        // synthesizer held a channel off the band.
+        expected = !inBand(rec.heldBeforeLoad) ? rec.pick.channel : -1;
+    }
+    if (channel != expected) {
+        rec.fail(format("the line read keyed, and channel %d loaded; the keyed rules pick %d (channel %d, working %d)",
+                        channel, expected, rec.pick.channel, rec.pick.mode));
+    }
+}
 
 void PORT_CALL recordOut(int port, int value)
 {
@@ -169,6 +260,9 @@ void PORT_CALL recordOut(int port, int value)
         }
         rec.pendingData = byte;
         rec.phase = Recorder::DataWritten;
+        rec.loadAfterRead = rec.lastWasRead;
+        rec.loadKeyed = rec.lastWasRead && (rec.lastRead & 0x80) != 0;
+        rec.heldBeforeLoad = rec.tuned;
     } else if (port == controlPort) {
         if (rec.phase != Recorder::DataSettled) {
             rec.fail(format("control byte 0x%02X written without a settled data byte", byte));
@@ -184,9 +278,15 @@ void PORT_CALL recordOut(int port, int value)
         rec.loads.push_back(channel);
         rec.tuned = channel;
         rec.phase = Recorder::ControlWritten;
+        checkLoad(channel);
+        rec.lastWasRead = false;
+        atAccess(false, channel);
+        return;
     } else {
         rec.fail(format("PortOut to port %d", port));
     }
+    rec.lastWasRead = false;
+    atAccess(false, -1);
 }
 
 int PORT_CALL recordIn(int port)
@@ -197,8 +297,12 @@ int PORT_CALL recordIn(int port)
     if (rec.phase != Recorder::Idle) {
         rec.fail("status read in the middle of a load");
     }
+    ++rec.readCount;
+    atAccess(true, -1);
     uint32_t value = rec.line ? rec.line(rec.tuned) : 0;
     rec.reads.push_back(value);
+    rec.lastWasRead = true;
+    rec.lastRead = value;
     return static_cast<int>(value);
 }
 
@@ -246,9 +350,10 @@ void recordText(PanelWindow window, int id, const char *text)
             rec.fail(format("scanner text of %zu characters", s.size()));
         }
         if (s == "mode: Halt" || s == "Mode: Skip" || s == "Mode: Off") {
-            // The Scan button announces; a scanning tick stopped by keying says "Mode: Off".
-            bool keyedStop = rec.inScanningTick && s == "Mode: Off" && rs.scanState == 1;
-            if (!rec.inScanCommand && !keyedStop) {
+            // The Scan button announces; a scan stopped by keying, or with
+            // nothing left to scan, says "Mode: Off".
+            bool stopped = rec.mayStopScan && s == "Mode: Off" && rs.scanState == 1;
+            if (!rec.inScanCommand && !stopped) {
                 rec.fail("scanner announcement \"" + s + "\" outside the Scan button");
             }
         } else if (s != scannerText(rs)) {
@@ -307,7 +412,9 @@ struct Model {
     size_t cursor = 0;
     bool deciding = false;
     bool stoppedByKeying = false;
+    bool stoppedAllOff = false;
     bool txChanged = false;
+    bool txLineChanged = false;  // a counting tick: the keyed stop's TX changed
     // The channel the scan last stopped on for a signal; left `heardAgo` ticks
     // ago (-1: not left), and where the scan's last tick left the channel.
     int heard, heardAgo, scanAt;
@@ -354,21 +461,29 @@ struct Model {
         }
     }
 
-    void retune(int n)
+    int rxOf(int n) const { return rs.duplexMode == 3 ? wrapSub(n, rs.shiftChannels) : n; }
+
+    // The gate: the line read, then the channel to listen on, or keyed the
+    // choice's transmit channel when it lies in the band. True when keyed.
+    bool gate(int listen, Choice keyed)
     {
-        int keyed = (sample() & 0x80) ? 1 : 0;
-        rs.txActive = keyed;
-        bool shifted = keyed ? rs.duplexMode == 1 : rs.duplexMode == 3;
-        int target = shifted ? wrapSub(n, rs.shiftChannels) : n;
-        if (!keyed || inBand(target)) {
-            load(target);
-        } else if (!inBand(held) && inBand(n)) {
-            // Keyed, never off the band: the synthesizer keeps a band channel.
-            load(n);
+        int line = (sample() & 0x80) ? 1 : 0;
+        rs.txActive = line;
+        txChanged = line != rs.prevTxActive;
+        rs.prevTxActive = line;
+        int target = listen;
+        if (line) {
+            target = transmitOf(keyed, rs.shiftChannels);
+            if (!inBand(target)) {
+                // Never off the band; holding a channel off it, the chosen channel itself.
+                target = (!inBand(held) && inBand(keyed.channel)) ? keyed.channel : -1;
+            }
         }
-        txChanged = rs.txActive != rs.prevTxActive;
-        rs.prevTxActive = keyed;
+        load(target);
+        return line == 1;
     }
+
+    void retune(int n) { gate(rxOf(n), Choice{n, rs.duplexMode}); }
 
     void stepUp(int k)
     {
@@ -382,69 +497,115 @@ struct Model {
         retune(rs.channel);
     }
 
-    void advance()
+    Choice keyedStop() const { return keyedStopOf(rs, flags, heard, heardAgo, scanAt); }
+
+    void enterKeyedStop(Choice c)
     {
-        // The ends in either order.
-        int low = std::min(rs.scanLow, rs.scanHigh), high = std::max(rs.scanLow, rs.scanHigh);
-        if (rs.channel >= high) {
-            rs.channel = low - rs.channelStep;
-        }
-        rs.jumpArmed = 0;
-        if (mode(rs.channel + rs.channelStep) == 1) {
-            rs.channel += rs.channelStep;  // passed, not tuned; the dwell runs on
-            return;
-        }
-        stepUp(rs.channelStep);
+        rs.channel = c.channel;
+        forgetHeard();
+        stoppedByKeying = true;
+        rs.scanState = 1;
+        rs.duplexMode = c.mode;
         rs.dwellLimit = 5;
         rs.dwellCount = 0;
-    }
-
-    bool watchTakesOver()
-    {
-        int w = rs.watchChannel;
-        if (w == 0) {
-            return false;
-        }
-        load(w);
-        if (!(sample() & 0x40)) {
-            return false;
-        }
-        // The scan lands on the watch channel itself and holds there.
-        rs.channel = w;
         rs.jumpArmed = 0;
-        if (mode(w) != 1) {
-            retune(w);
-        }
-        rs.dwellCount = 0;
-        rs.dwellLimit = 500;
-        return true;
     }
 
-    void scanTick()
+    enum Out { Done, Keyed, Stopped };
+
+    // A load of the scanner's: keyed, the keyed stop instead of the rest of the step.
+    Out scanLoad(int listen, Choice stop)
     {
-        if (rs.dwellCount < rs.dwellLimit) {
-            ++rs.dwellCount;
-            return;
+        if (gate(listen, stop)) {
+            enterKeyedStop(stop);
+            return Keyed;
         }
-        deciding = true;
-        bool busy = (sample() & 0x40) != 0;
-        if (busy && (rs.scanState == 2 || mode(rs.channel) == 2)) {
-            if (rs.jumpArmed == 1) {
-                rs.jumpArmed = 0;
-                advance();
-            } else {
-                rs.jumpArmed = 1;
-                rs.dwellLimit = 100;
-                rs.dwellCount = 0;
-                stopHere();
+        return Done;
+    }
+
+    int low() const { return std::min(rs.scanLow, rs.scanHigh); }
+    int high() const { return std::max(rs.scanLow, rs.scanHigh); }
+
+    // Up by the step, never past the upper end; after it, or from outside
+    // the range, the lower end; Off channels passed. 0: all Off.
+    int nextChannel(int from) const
+    {
+        int step = rs.channelStep > 0 ? rs.channelStep : 1;
+        int c = from;
+        for (int i = 0; i < 2 * ((high() - low()) / step + 2); ++i) {
+            c = (c < low() || c >= high()) ? low() : std::min(c + step, high());
+            if (mode(c) != 1) {
+                return c;
             }
-            return;
+        }
+        return 0;
+    }
+
+    Out moveOn(Choice stop)
+    {
+        rs.jumpArmed = 0;
+        int next = nextChannel(rs.channel);
+        if (next == 0) {
+            // Nothing to scan: the scanner stops as the Scan button stops it.
+            rs.scanState = 1;
+            rs.duplexMode = duplexClass(rs.channel);
+            stoppedAllOff = true;
+            return scanLoad(rxOf(rs.channel), stop) == Keyed ? Keyed : Stopped;
+        }
+        Out o = scanLoad(rxOf(next), stop);
+        if (o != Done) {
+            return o;
+        }
+        rs.channel = next;
+        rs.dwellLimit = 5;
+        rs.dwellCount = 0;
+        return Done;
+    }
+
+    Out decide()
+    {
+        const Choice stop = keyedStop();
+        const int c = rs.channel;
+        const int watch = (rs.watchChannel != 0 && mode(rs.watchChannel) != 1) ? rs.watchChannel : 0;
+        const int listen = rxOf(c);
+        bool inRange = c >= low() && c <= high();
+        if ((!inRange && c != watch) || mode(c) == 1 || listen < 0 || listen > 999) {
+            return moveOn(stop);
+        }
+        if (held != listen) {
+            // Not loaded (the operator moved the scan): loaded, and a dwell first.
+            Out o = scanLoad(listen, stop);
+            rs.dwellLimit = 5;
+            rs.dwellCount = 0;
+            return o;
+        }
+        bool busy = (sample() & 0x40) != 0;
+        if (busy && (rs.scanState == 2 || mode(c) == 2)) {
+            if (rs.jumpArmed == 1) {
+                return moveOn(stop);
+            }
+            rs.jumpArmed = 1;
+            rs.dwellLimit = 100;
+            rs.dwellCount = 0;
+            stopHere();
+            return Done;
         }
         int before = held;
-        bool watched = rs.watchChannel != 0;
-        if (watchTakesOver()) {
-            stopHere();
-            return;
+        if (watch != 0) {
+            if (scanLoad(watch, stop) == Keyed) {
+                return Keyed;
+            }
+            if (sample() & 0x40) {
+                rs.channel = watch;
+                rs.jumpArmed = 0;
+                if (scanLoad(rxOf(watch), stop) == Keyed) {
+                    return Keyed;
+                }
+                rs.dwellCount = 0;
+                rs.dwellLimit = 500;
+                stopHere();
+                return Done;
+            }
         }
         size_t loaded = loads.size();
         if (busy) {
@@ -452,11 +613,50 @@ struct Model {
             rs.dwellLimit = 500;
             stopHere();
         } else {
-            advance();
+            Out o = moveOn(stop);
+            if (o != Done) {
+                return o;
+            }
         }
         // A free watch channel is not left in the synthesizer.
-        if (watched && loads.size() == loaded && before >= 0) {
-            load(before);
+        if (watch != 0 && loads.size() == loaded && before >= 0) {
+            return scanLoad(before, stop);
+        }
+        return Done;
+    }
+
+    // After a scanning tick: where the scan stands, and a tick more since it
+    // left the heard channel, as the next tick counts.
+    void age()
+    {
+        scanAt = rs.channel;
+        if (heard == 0) {
+            return;
+        }
+        if (heardAgo < 0) {
+            if (rs.channel != heard) {
+                heardAgo = 1;
+            }
+        } else if (heardAgo <= 500) {
+            ++heardAgo;
+        }
+    }
+
+    void scanTick()
+    {
+        if (rs.dwellCount < rs.dwellLimit) {
+            ++rs.dwellCount;
+            int shown = transmitOf(keyedStop(), rs.shiftChannels);
+            age();
+            txLineChanged = transmitOf(keyedStop(), rs.shiftChannels) != shown;
+            return;
+        }
+        deciding = true;
+        if (decide() == Keyed) {
+            return;
+        }
+        if (rs.scanState != 1) {
+            age();
         }
     }
 
@@ -484,44 +684,34 @@ struct Model {
         if (heard != 0 && rs.channel != scanAt) {
             forgetHeard();
         }
-        if (heardAgo >= 0 && heardAgo <= 500) {
-            ++heardAgo;
-        }
-        // Scanning: the transmit line first. Keyed stops the scan where it
-        // stands, or on the channel it last stopped on for a signal when it
-        // left that 5 s ago or less; duplex on a repeater output and simplex
-        // anywhere else, and loads its transmit channel; the next scan starts
-        // afresh.
+        // Scanning: the transmit line first. Keyed stops the scan by the
+        // keyed stop's choice and loads its transmit channel.
         if (sample() & 0x80) {
-            if (heard != 0 && heardAgo >= 0 && heardAgo <= 500) {
-                rs.channel = heard;
-            }
-            forgetHeard();
-            stoppedByKeying = true;
-            rs.scanState = 1;
-            rs.duplexMode = duplexClass(rs.channel) == 1 ? 1 : 2;
-            rs.dwellLimit = 5;
-            rs.dwellCount = 0;
-            rs.jumpArmed = 0;
+            enterKeyedStop(keyedStop());
             retune(rs.channel);
             return;
         }
         scanTick();
-        scanAt = rs.channel;
-        if (heard != 0 && heardAgo < 0 && rs.channel != heard) {
-            heardAgo = 0;
+    }
+
+    void startScan()
+    {
+        int c = rs.channel;
+        if (c < low() || c > high() || mode(c) == 1) {
+            moveOn(keyedStop());
         }
     }
 
     void reset()
     {
-        load(homeChannel);
+        // Home in duplex through the gate: keyed, its transmit channel.
         rs.scanState = 1;
         forgetHeard();
-        fill();
         rs.channel = homeChannel;
         rs.duplexMode = 1;
         rs.shiftChannels = 48;
+        retune(homeChannel);
+        fill();
     }
 
     void reopen()
@@ -545,6 +735,7 @@ struct Model {
             if (rs.scanState == 1) {
                 rs.scanState = 3;
                 rs.duplexMode = 2;
+                startScan();
             } else if (rs.scanState == 3) {
                 rs.scanState = 2;
             } else {
@@ -563,7 +754,7 @@ struct Model {
             int m = word & 7;
             word = (word & 0xF8) | (m == 1 ? 4 : m == 4 ? 2 : 1);
             if (rs.scanState != 1) {
-                advance();
+                moveOn(keyedStop());
             }
             break;
         }
@@ -800,13 +991,14 @@ int tunedChannel()
     return rec.tuned;
 }
 
-std::string start(StatusLine line)
+std::string start(StatusLine line, AccessHook atAccess)
 {
     // From the program's start values, so that a run depends on its steps only.
     radioState = RadioState();
     std::memset(channelFlags, 0, sizeof channelFlags);
     rec = Recorder();
     rec.line = std::move(line);
+    rec.atAccess = std::move(atAccess);
     armed = ArmedHold();
     bindSlots();
     settleWait = recordWait;
@@ -814,6 +1006,48 @@ std::string start(StatusLine line)
     checkRadioButton = recordRadio;
     return run(Step{Kind::Reopen, 0});
 }
+
+namespace {
+
+// What the keyed rules pick for the loads of the step about to run, from the
+// state before it: the operator's own channel for the ticks with the scanner
+// off, the channel buttons, Reset and the opening; the keyed stop for the
+// scanning ticks and for Scan and Mode when they move the scan.
+void setPick(Kind kind, int id)
+{
+    const RadioState &rs = radioState;
+    rec.pickAny = true;
+    rec.pickShift = rs.shiftChannels;
+    auto up = [&](int k) { return rs.channel + k >= highChannel ? highChannel : rs.channel + k; };
+    auto down = [&](int k) { return rs.channel - k <= lowChannel ? lowChannel : rs.channel - k; };
+    bool scanning = rs.scanState != 1;
+    if (kind == Kind::Tick) {
+        rec.pick = scanning ? liveKeyedStop() : Choice{rs.channel, rs.duplexMode};
+        return;
+    }
+    if (kind == Kind::Reopen || id == IDC_RESET) {
+        rec.pick = Choice{homeChannel, 1};
+        rec.pickShift = 48;
+        return;
+    }
+    switch (id) {
+    case IDC_STEP_UP: rec.pick = Choice{up(rs.channelStep), rs.duplexMode}; return;
+    case IDC_STEP_DOWN: rec.pick = Choice{down(rs.channelStep), rs.duplexMode}; return;
+    case IDC_FAST_UP: rec.pick = Choice{up(8), rs.duplexMode}; return;
+    case IDC_FAST_DOWN: rec.pick = Choice{down(8), rs.duplexMode}; return;
+    case IDC_SCAN:
+        rec.pickAny = !scanning;
+        rec.pick = liveKeyedStop();
+        return;
+    case IDC_MODE:
+        rec.pickAny = scanning;
+        rec.pick = liveKeyedStop();
+        return;
+    default: rec.pickAny = false; return;
+    }
+}
+
+}  // namespace
 
 std::string run(const Step &step)
 {
@@ -838,14 +1072,17 @@ std::string run(const Step &step)
     int32_t memory[channelMemorySize];
     std::memcpy(memory, channelFlags, sizeof memory);
 
+    setPick(step.kind, id);
     switch (step.kind) {
     case Kind::Tick:
         rec.inScanningTick = rs.scanState != 1;
+        rec.mayStopScan = rec.inScanningTick;
         onTimerTick(rec.window);
         break;
     case Kind::Reopen: initialisePanel(rec.window); break;
     default:
         rec.inScanCommand = id == IDC_SCAN;
+        rec.mayStopScan = id == IDC_SCAN || id == IDC_MODE;
         onPanelCommand(rec.window, id);
         break;
     }
@@ -876,17 +1113,29 @@ std::string run(const Step &step)
                                     : std::vector<int>{});
             checkFollowing();
         } else if (m.stoppedByKeying) {
-            expectTexts({IDC_SCANNER_DISPLAY, IDC_FREQUENCY_DISPLAY});
+            // "Mode: Off", then the display in the transmit colour (after a
+            // stop with nothing left to scan, its own "Mode: Off" before).
+            expectTexts(m.stoppedAllOff
+                            ? std::vector<int>{IDC_SCANNER_DISPLAY, IDC_SCANNER_DISPLAY, IDC_FREQUENCY_DISPLAY}
+                            : std::vector<int>{IDC_SCANNER_DISPLAY, IDC_FREQUENCY_DISPLAY});
             if (rec.scannerTexts.empty() || rec.scannerTexts.back() != "Mode: Off") {
                 rec.fail("keying stopped the scan without \"Mode: Off\"");
+            }
+            checkFollowing();
+        } else if (m.stoppedAllOff) {
+            // Nothing to scan: "Mode: Off", then both displays as after a decision.
+            expectTexts({IDC_SCANNER_DISPLAY, IDC_SCANNER_DISPLAY, IDC_FREQUENCY_DISPLAY});
+            if (rec.scannerTexts.empty() || rec.scannerTexts.front() != "Mode: Off") {
+                rec.fail("the scan stopped with nothing to scan without \"Mode: Off\"");
             }
             checkFollowing();
         } else if (m.deciding) {
             expectTexts({IDC_SCANNER_DISPLAY, IDC_FREQUENCY_DISPLAY});
         } else {
             // A counting tick samples the transmit line once and touches
-            // nothing else: no load, no display.
-            expectTexts({});
+            // nothing else: no load, and no display but the TX line when the
+            // time to answer the station the scan left has just run out.
+            expectTexts(m.txLineChanged ? std::vector<int>{IDC_FREQUENCY_DISPLAY} : std::vector<int>{});
             if (rec.reads.size() != (rec.inBound ? 1u : 0u) || !rec.loads.empty()) {
                 rec.fail(format("a counting tick read the port %zu times and loaded %zu channels",
                                 rec.reads.size(), rec.loads.size()));

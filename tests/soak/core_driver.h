@@ -41,8 +41,22 @@ using StatusLine = std::function<uint32_t(int tuned)>;
 
 // Puts the radio state and channel memory back to their start values, the
 // doubles into the seam, binds both port slots and opens the panel.
+// `atAccess`, when given, runs at every port access: just before a status
+// read is answered (so a change made at read N is the first that read N
+// sees), and right after each byte written (after a control byte, the load
+// just completed is named). The transceiver may key or release its transmit
+// line there, in the middle of a step: right after the load of a chosen
+// channel, or at a chosen status read. Every load is checked as it completes:
+// with the line read keyed right before it, it must lie in the band and be
+// the transmit channel the keyed rules pick.
 // Returns a fault of the opening, or an empty string.
-std::string start(StatusLine line);
+struct PortAccess {
+    bool read;           // a status read; otherwise a byte written
+    unsigned long reads; // status reads since start, this one included
+    int loaded;          // the channel whose load this write completed, or -1
+};
+using AccessHook = std::function<void(const PortAccess &)>;
+std::string start(StatusLine line, AccessHook atAccess = {});
 
 // Runs one step and checks it. Returns an empty string, or the first fault.
 std::string run(const Step &step);

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "radio/radio_state.h"
 #include "tests/soak/core_driver.h"
 
 namespace {
@@ -37,6 +38,7 @@ struct Random {
 };
 
 // The transceiver as the soak plays it: a transmitter keyed now and then,
+// between steps and in the middle of them (right after any port access),
 // signals that come and go on channels in and around the band (the shifted
 // ones too), now and then a status register that reads pure noise, and garbage
 // in all 32 bits that PortIn hands back except bits 6 and 7.
@@ -62,6 +64,39 @@ struct Transceiver {
             value |= 0x40;
         }
         return value;
+    }
+
+    // A change of the line planned at a chosen port access: right after the
+    // load of `afterLoadOf`, or at status read `atRead` (the first to see it).
+    int afterLoadOf = -1;
+    unsigned long atRead = 0;
+
+    // At each port access: a planned change, or now and then the operator
+    // keys or lets go at random, within a step too: between a status read and
+    // a load, or between a load and the next read.
+    void access(const drive::PortAccess &a)
+    {
+        if (a.loaded >= 0 && a.loaded == afterLoadOf) {
+            keyed = !keyed;
+            afterLoadOf = -1;
+        } else if (a.read && a.reads == atRead) {
+            keyed = !keyed;
+            atRead = 0;
+        } else if (random.chance(keyed ? 300 : 1500)) {
+            keyed = !keyed;
+        }
+    }
+
+    // Plans a change of the line at the moments where the scanner's races
+    // lie: right after the load of the watch channel or of the channel above
+    // the current one (the sweep's next), or a few status reads on.
+    void plan(int watch, int channel, unsigned long reads)
+    {
+        switch (random.below(3)) {
+        case 0: afterLoadOf = watch != 0 ? watch : channel + 1; break;
+        case 1: afterLoadOf = channel + 1 + static_cast<int>(random.below(2)); break;
+        default: atRead = reads + 1 + random.below(8); break;
+        }
     }
 
     void evolve()
@@ -213,7 +248,12 @@ int main(int argc, char **argv)
         return 1;
     };
 
-    std::string opened = drive::start([&radio](int tuned) { return radio.read(tuned); });
+    unsigned long reads = 0;
+    std::string opened = drive::start([&radio](int tuned) { return radio.read(tuned); },
+                                      [&radio, &reads](const drive::PortAccess &a) {
+                                          reads = a.reads;
+                                          radio.access(a);
+                                      });
     if (!opened.empty()) {
         return fault(opened);
     }
@@ -223,6 +263,9 @@ int main(int argc, char **argv)
             Step s = i < burst ? Step{Kind::Tick, 0} : nextCommand(random);
             ++step;
             radio.evolve();
+            if (radio.afterLoadOf < 0 && radio.atRead == 0 && random.chance(50)) {
+                radio.plan(radioState.watchChannel, radioState.channel, reads);
+            }
             std::string result = drive::run(s);
             recent.emplace_back(step, s);
             if (recent.size() > 12) {

@@ -346,19 +346,21 @@ protected:
         return static_cast<double>(to - from) * 1000.0 / static_cast<double>(sim->qpcFrequency);
     }
 
-    // The port traffic from log index `from` on begins with the home load,
-    // made before the transmit line is ever sampled (a tick's load of the same
-    // channel comes after a status read).
+    // The port traffic from log index `from` on begins with one look at the
+    // transmit line (a status read), then the home load: unkeyed, 432.
     void expectHomeLoadFirst(LONG64 from)
     {
-        QdSimLogEntry e[2] = {};
-        ASSERT_TRUE(qdSimLogRead(sim, from, &e[0]) && qdSimLogRead(sim, from + 1, &e[1]));
+        QdSimLogEntry e[3] = {};
+        ASSERT_TRUE(qdSimLogRead(sim, from, &e[0]) && qdSimLogRead(sim, from + 1, &e[1]) &&
+                    qdSimLogRead(sim, from + 2, &e[2]));
         const char *direction[] = {"write", "read"};
-        EXPECT_TRUE(e[0].direction == QD_SIM_OUT && e[0].port == 888 && e[0].value == 0x32 &&
-                    e[1].direction == QD_SIM_OUT && e[1].port == 890 && e[1].value == 0x0F)
+        EXPECT_TRUE(e[0].direction == QD_SIM_IN && e[0].port == 889 && e[1].direction == QD_SIM_OUT &&
+                    e[1].port == 888 && e[1].value == 0x32 && e[2].direction == QD_SIM_OUT && e[2].port == 890 &&
+                    e[2].value == 0x0F)
             << "the port traffic begins with a " << direction[e[0].direction & 1] << " of " << int(e[0].value)
             << " on port " << e[0].port << ", then a " << direction[e[1].direction & 1] << " of "
-            << int(e[1].value) << " on port " << e[1].port;
+            << int(e[1].value) << " on port " << e[1].port << ", then a " << direction[e[2].direction & 1]
+            << " of " << int(e[2].value) << " on port " << e[2].port;
     }
 
     // The loads recorded from log index `from` on.
@@ -635,11 +637,12 @@ TEST_F(Radio, BusyWatchChannelOutsideTheRangeIsReached)
     ASSERT_EQ(channelsOf(v), expected) << describe(v, at);
     EXPECT_LE(ms(busyAt, v[n - 1].time), 1000.0) << describe(v, at);
 
-    // Held on the watch channel.
+    // Held on the watch channel, a repeater output: the TX line names its
+    // input, where a key-up would transmit.
     Sleep(2000);
     std::vector<Load> held = loads(from);
     ASSERT_EQ(held.size(), n) << "not held; " << describe(held, at);
-    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.700\n\nTX 145.700");
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.700\n\nTX 145.100");
     status = text(IDC_SCANNER_DISPLAY);
     EXPECT_EQ(status.substr(0, 41), " Mode: Halt\n\n145.200  -  145.325\nOn\nWatch") << status;
 

@@ -85,8 +85,9 @@ constexpr PortEvent settle{'S', 0, 2};
 constexpr PortEvent data(int v) { return {'W', 888, v}; }
 constexpr PortEvent control(int v) { return {'W', 890, v}; }
 
-// Home load, then the reset's own 2 ms after refilling the channel memory.
-const PortEvent resetTraffic[] = {data(0x32), settle, control(0x0F), settle, settle};
+// The transmit line looked at, the home load, then the reset's own 2 ms after
+// refilling the channel memory.
+const PortEvent resetTraffic[] = {statusRead, data(0x32), settle, control(0x0F), settle, settle};
 // A step: the transmit line is sampled, then the channel is loaded.
 const PortEvent step464[] = {statusRead, data(0x64), settle, control(0x0F), settle};
 const PortEvent step432[] = {statusRead, data(0x32), settle, control(0x0F), settle};
@@ -576,8 +577,10 @@ TEST_F(Panel, ScanCycle)
         ScanPress presses[3];
     } cases[] = {
         {440,
-         {{"mode: Halt", 3, 2, 2002, "RX 145.700\n\nTX 145.700"},
-          {"Mode: Skip", 2, 2, 2002, "RX 145.700\n\nTX 145.700"},
+         // Scanning, the TX line names where a key-up would transmit: on a
+         // repeater output, its input.
+         {{"mode: Halt", 3, 2, 2002, "RX 145.700\n\nTX 145.100"},
+          {"Mode: Skip", 2, 2, 2002, "RX 145.700\n\nTX 145.100"},
           {"Mode: Off", 1, 1, 2000, "RX 145.700\n\nTX 145.100"}}},
         {390,
          {{"mode: Halt", 3, 2, 2002, "RX 145.075\n\nTX 145.075"},
@@ -617,7 +620,8 @@ TEST_F(Panel, ModeWhileScanningMovesOn)
     EXPECT_EQ(channelScanMode(432), ModeJump);
     EXPECT_EQ(radioState.channel, 434);
     EXPECT_EQ(traffic, expected(of(step434)));
-    EXPECT_EQ(text(dialog, 2112), "RX 145.625\n\nTX 145.625");
+    // 145.625 is a repeater output: a key-up would transmit on its input.
+    EXPECT_EQ(text(dialog, 2112), "RX 145.625\n\nTX 145.025");
     EXPECT_EQ(text(dialog, 2101), " Mode: Jump\n\n145.000  -  145.800\nOn\nWatch: ");
 }
 
