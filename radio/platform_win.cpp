@@ -49,7 +49,7 @@ void winCheckRadio(PanelWindow window, int first, int last, int id)
     HWND focus = GetFocus();
     HWND marked = GetDlgItem(dialog, id);
     if (dialog == nullptr || focus == nullptr || marked == nullptr || focus == marked ||
-        GetParent(focus) != dialog) {
+        GetAncestor(focus, GA_PARENT) != dialog) {
         return;
     }
     int focused = GetDlgCtrlID(focus);
