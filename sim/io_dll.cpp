@@ -8,7 +8,9 @@
 // synthesizer takes the three digits as its channel. The status register
 // (889) shows bit 6 while a signal is on that channel and bit 7 while the
 // transmitter is keyed. State and a record of every access live in the shared
-// memory of sim_shared.h.
+// memory of sim_shared.h. A trigger armed there keys or releases the
+// transmitter right after a chosen access, here, before the call returns: the
+// program's very next access sees the change.
 #include "sim/sim_shared.h"
 
 #include "sim/io_unused_entries.h"
@@ -61,17 +63,21 @@ IO_API void WINAPI PortOut(int port, int value)
     if (!s)
         return;
     int byte = value & 0xFF;
+    int loaded = -1;
     if (port == dataPort) {
         InterlockedExchange(&s->dataLatch, byte);
     } else if (port == controlPort) {
         InterlockedExchange(&s->controlLatch, byte);
         int data = s->dataLatch;
         int hundreds = (byte ^ controlInvert) & 0x0F;
-        InterlockedExchange(&s->channel, hundreds * 100 + (data >> 4) * 10 + (data & 0x0F));
+        loaded = hundreds * 100 + (data >> 4) * 10 + (data & 0x0F);
+        InterlockedExchange(&s->channel, loaded);
         InterlockedExchange64(&s->lastLoadTime, qdSimNow());
         InterlockedIncrement(&s->loads);
     }
-    qdSimLogAppend(s, port, byte, QD_SIM_OUT);
+    LONG64 index = qdSimLogAppend(s, port, byte, QD_SIM_OUT);
+    if (loaded >= 0)
+        qdSimTriggerAfterLoad(s, loaded, index);
 }
 
 IO_API int WINAPI PortIn(int port)
@@ -86,6 +92,8 @@ IO_API int WINAPI PortIn(int port)
         byte = s->dataLatch;
     else if (port == controlPort)
         byte = s->controlLatch;
-    qdSimLogAppend(s, port, byte, QD_SIM_IN);
+    LONG64 index = qdSimLogAppend(s, port, byte, QD_SIM_IN);
+    if (port == statusPort)
+        qdSimTriggerAfterStatusRead(s, index);
     return byte;
 }

@@ -7,7 +7,7 @@
 // do not meet). The mapping exists while at least one process holds it open:
 // the front panel, `simctl hold`, or a program that has called into io.dll.
 //
-// Layout (version 1), the same in 32- and 64-bit processes; LONG is 32 bits
+// Layout (version 2), the same in 32- and 64-bit processes; LONG is 32 bits
 // and LONG64 64 bits on both, and every offset is checked below:
 //
 //   offset  size  field
@@ -28,6 +28,20 @@
 //                                hand (front panel, simctl), bit 1 by the generator
 //     4064     8  writeIndex     number of log entries ever reserved
 //     4072  24*N  log[N]         ring of port traffic; entry i lives in log[i % N]
+//  1576936     4  triggerState   0 idle; 1 waiting for the load of triggerChannel;
+//                                2 counting status reads; written last when armed
+//  1576940     4  triggerChannel the load that starts the count; -1: counted from arming
+//  1576944     4  triggerReads   status reads still to come before it fires; 0: it
+//                                fires right after the load itself
+//  1576948     4  triggerKeyed   what the transmit line becomes: 1 keyed, 0 released
+//  1576952     8  triggerFiredAt 0 until it fires, then the log index of the first
+//                                access that sees the line changed
+//  (1576960: the end)
+//
+// The trigger changes the transmit line right after a chosen port access,
+// inside the PortIn or PortOut of the program that made it, so that the very
+// next access sees the change: after the load of a given channel, or at the
+// Nth status read from there (or from arming). It fires once, then is idle.
 //
 // Log entry (24 bytes): seq (i + 1 once entry i is complete, 0 while it is
 // written), time (QueryPerformanceCounter), port, value (low 8 bits), direction
@@ -50,13 +64,18 @@
 #define QD_SIM_DEFAULT_NAME "Local\\QD7150Sim"
 #define QD_SIM_NAME_VARIABLE "QD7150_SIM_NAME"
 #define QD_SIM_MAGIC 0x4D533751u
-#define QD_SIM_VERSION 1u
+#define QD_SIM_VERSION 2u
 #define QD_SIM_CHANNELS 1000
 #define QD_SIM_LOG_CAPACITY 65536u
 
 // Bits of a carrier[] word.
 #define QD_SIM_CARRIER_MANUAL 1
 #define QD_SIM_CARRIER_ACTIVITY 2
+
+// States of the trigger.
+#define QD_SIM_TRIGGER_IDLE 0
+#define QD_SIM_TRIGGER_AWAITS_LOAD 1
+#define QD_SIM_TRIGGER_COUNTS_READS 2
 
 // Directions of a log entry.
 #define QD_SIM_OUT 0
@@ -88,6 +107,11 @@ struct QdSimShared {
     volatile LONG carrier[QD_SIM_CHANNELS];
     volatile LONG64 writeIndex;
     QdSimLogEntry log[QD_SIM_LOG_CAPACITY];
+    volatile LONG triggerState;
+    volatile LONG triggerChannel;
+    volatile LONG triggerReads;
+    volatile LONG triggerKeyed;
+    volatile LONG64 triggerFiredAt;
 };
 
 static_assert(sizeof(LONG) == 4 && sizeof(LONG64) == 8, "fixed-size fields");
@@ -98,6 +122,10 @@ static_assert(offsetof(QdSimShared, lastLoadTime) == 56, "layout");
 static_assert(offsetof(QdSimShared, carrier) == 64, "layout");
 static_assert(offsetof(QdSimShared, writeIndex) == 4064, "layout");
 static_assert(offsetof(QdSimShared, log) == 4072, "layout");
+static_assert(offsetof(QdSimShared, triggerState) == 1576936, "layout");
+static_assert(offsetof(QdSimShared, triggerReads) == 1576944, "layout");
+static_assert(offsetof(QdSimShared, triggerFiredAt) == 1576952, "layout");
+static_assert(sizeof(QdSimShared) == 1576960, "layout");
 static_assert((QD_SIM_LOG_CAPACITY & (QD_SIM_LOG_CAPACITY - 1)) == 0, "ring size");
 
 // The mapping name this process uses: QD7150_SIM_NAME if set, else the default.
@@ -199,8 +227,8 @@ inline int64_t qdSimMicros(const QdSimShared *s, int64_t time)
     return (d / f) * 1000000 + (d % f) * 1000000 / f;
 }
 
-// Appends one record of port traffic.
-inline void qdSimLogAppend(QdSimShared *s, int port, int value, int direction)
+// Appends one record of port traffic; returns its log index.
+inline LONG64 qdSimLogAppend(QdSimShared *s, int port, int value, int direction)
 {
     LONG64 i = InterlockedIncrement64(&s->writeIndex) - 1;
     QdSimLogEntry &e = s->log[static_cast<size_t>(i) & (QD_SIM_LOG_CAPACITY - 1)];
@@ -210,6 +238,7 @@ inline void qdSimLogAppend(QdSimShared *s, int port, int value, int direction)
     e.value = static_cast<uint8_t>(value);
     e.direction = static_cast<uint8_t>(direction);
     InterlockedExchange64(&e.seq, i + 1);
+    return i;
 }
 
 // Copies log entry `index` into *out. False when it is not complete yet or
@@ -250,6 +279,62 @@ inline void qdSimSetCarrier(QdSimShared *s, int channel, LONG bits, bool on)
         InterlockedOr(&s->carrier[channel], bits);
     else
         InterlockedAnd(&s->carrier[channel], ~bits);
+}
+
+// Arms the trigger: the transmit line becomes `keyed` right after the load of
+// `channel` (reads 0), or right after the `reads`th status read from that load
+// on; with `channel` -1, the `reads`th status read from now on (reads >= 1).
+// Replaces a trigger armed before. False for a trigger that could never fire.
+inline bool qdSimArmTrigger(QdSimShared *s, bool keyed, int channel, int reads)
+{
+    if (reads < 0 || (channel < 0 && reads < 1) || channel >= QD_SIM_CHANNELS || channel < -1)
+        return false;
+    InterlockedExchange(&s->triggerState, QD_SIM_TRIGGER_IDLE);
+    InterlockedExchange(&s->triggerChannel, channel);
+    InterlockedExchange(&s->triggerReads, reads);
+    InterlockedExchange(&s->triggerKeyed, keyed ? 1 : 0);
+    InterlockedExchange64(&s->triggerFiredAt, 0);
+    InterlockedExchange(&s->triggerState,
+                        channel < 0 ? QD_SIM_TRIGGER_COUNTS_READS : QD_SIM_TRIGGER_AWAITS_LOAD);
+    return true;
+}
+
+inline void qdSimDisarmTrigger(QdSimShared *s)
+{
+    InterlockedExchange(&s->triggerState, QD_SIM_TRIGGER_IDLE);
+}
+
+// Changes the line now, once, if the trigger is counting and nothing else has
+// fired it: `index` is the log index of the access just made.
+inline void qdSimFireTrigger(QdSimShared *s, LONG64 index)
+{
+    if (InterlockedCompareExchange(&s->triggerState, QD_SIM_TRIGGER_IDLE, QD_SIM_TRIGGER_COUNTS_READS) !=
+        QD_SIM_TRIGGER_COUNTS_READS)
+        return;
+    InterlockedExchange(&s->keyed, s->triggerKeyed);
+    InterlockedExchange64(&s->triggerFiredAt, index + 1);
+}
+
+// After a load of `channel`, logged at `index`: the trigger waiting for it
+// starts counting, or fires at once when it counts no reads.
+inline void qdSimTriggerAfterLoad(QdSimShared *s, int channel, LONG64 index)
+{
+    if (s->triggerState != QD_SIM_TRIGGER_AWAITS_LOAD || s->triggerChannel != channel)
+        return;
+    if (InterlockedCompareExchange(&s->triggerState, QD_SIM_TRIGGER_COUNTS_READS, QD_SIM_TRIGGER_AWAITS_LOAD) !=
+        QD_SIM_TRIGGER_AWAITS_LOAD)
+        return;
+    if (s->triggerReads <= 0)
+        qdSimFireTrigger(s, index);
+}
+
+// After a status read, logged at `index`.
+inline void qdSimTriggerAfterStatusRead(QdSimShared *s, LONG64 index)
+{
+    if (s->triggerState != QD_SIM_TRIGGER_COUNTS_READS)
+        return;
+    if (InterlockedDecrement(&s->triggerReads) == 0)
+        qdSimFireTrigger(s, index);
 }
 
 // The status byte the transceiver shows on port 889.

@@ -10,6 +10,13 @@
 //   carriers                 lists the channels with a carrier
 //   clear                    takes every hand-set carrier off
 //   key | unkey              keys or releases the transmitter
+//   trigger key|unkey [load CH|MHZ] [reads N]
+//                            keys or releases it inside io.dll, right after the
+//                            next load of CH, or the Nth status read from there
+//                            (or from now, without `load`): once
+//   trigger off              takes back a trigger that has not fired
+//   trigger wait [MS]        waits until it has fired (default 5000 ms) and
+//                            prints the log index of the first access after it
 //   activity on|off          starts or stops the front panel's band activity
 //   mark                     prints the log's write index (for `log --from`)
 //   log [--from N] [--out]   the port traffic as CSV: index,time_us,dir,port,value
@@ -32,7 +39,8 @@ QdSimShared *sim;
 int usage()
 {
     fputs("usage: simctl [--name MAPPING] status|channel|carrier CH|MHZ on|off|carriers|clear|"
-          "key|unkey|activity on|off|mark|log [--from N] [--out]|wait-channel CH|MHZ [MS]|"
+          "key|unkey|trigger key|unkey [load CH|MHZ] [reads N]|trigger off|trigger wait [MS]|"
+          "activity on|off|mark|log [--from N] [--out]|wait-channel CH|MHZ [MS]|"
           "wait-loads N [MS]|tune CH|MHZ|hold [SECONDS]|release\n"
           "  CH is a channel number (432), MHZ a frequency (145.600)\n",
           stderr);
@@ -171,6 +179,44 @@ int tune(int ch)
     return 0;
 }
 
+// trigger key|unkey [load CH|MHZ] [reads N] | off | wait [MS]; argv[0] is
+// the word after "trigger".
+int trigger(int argc, char **argv)
+{
+    if (argc == 1 && !strcmp(argv[0], "off")) {
+        qdSimDisarmTrigger(sim);
+        return 0;
+    }
+    if (!strcmp(argv[0], "wait") && argc <= 2) {
+        DWORD ms = argc == 2 ? static_cast<DWORD>(atoi(argv[1])) : 5000;
+        if (waitFor([] { return sim->triggerFiredAt != 0; }, ms))
+            return 1;
+        printf("%lld\n", static_cast<long long>(sim->triggerFiredAt));
+        return 0;
+    }
+    if (strcmp(argv[0], "key") && strcmp(argv[0], "unkey"))
+        return usage();
+    int channel = -1, reads = 0;
+    for (int i = 1; i < argc; i += 2) {
+        if (i + 1 >= argc)
+            return usage();
+        if (!strcmp(argv[i], "load") && channel < 0) {
+            channel = qdSimParseChannel(argv[i + 1]);
+            if (channel < 0)
+                return usage();
+        } else if (!strcmp(argv[i], "reads")) {
+            char *end;
+            long n = strtol(argv[i + 1], &end, 10);
+            if (*end || end == argv[i + 1] || n < 0 || n > 1000000)
+                return usage();
+            reads = static_cast<int>(n);
+        } else {
+            return usage();
+        }
+    }
+    return qdSimArmTrigger(sim, argv[0][0] == 'k', channel, reads) ? 0 : usage();
+}
+
 int hold(int argc, char **argv)
 {
     DWORD ms = INFINITE;
@@ -211,6 +257,8 @@ int run(int argc, char **argv)
         InterlockedExchange(&sim->keyed, cmd[0] == 'k');
         return 0;
     }
+    if (!strcmp(cmd, "trigger") && argc >= 2)
+        return trigger(argc - 1, argv + 1);
     if (!strcmp(cmd, "activity") && argc == 2) {
         bool on;
         if (!parseOnOff(argv[1], &on))

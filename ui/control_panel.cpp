@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "radio/channel_plan.h"
+#include "radio/platform_seam.h"
 #include "radio/radio_state.h"
 #include "res/resource.h"
 #include "ui/panel_commands.h"
@@ -94,17 +95,63 @@ INT_PTR onCtlColorStatic(HDC dc, HWND control)
     return reinterpret_cast<INT_PTR>(brush);
 }
 
-INT_PTR onCommand(HWND dialog, int id)
+// The working's and the spacing's buttons, radio buttons each.
+bool isRadioCommand(int id)
+{
+    switch (id) {
+    case IDC_DUPLEX:
+    case IDC_REV_DUP:
+    case IDC_SIMPLEX:
+    case IDC_SPACING_12K5:
+    case IDC_SPACING_25K:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The marks as the radio state has them, where a button marked itself.
+void showRadioState(HWND dialog)
+{
+    const RadioState &rs = radioState;
+    // Any other working acts as simplex.
+    int working = rs.duplexMode == 1 ? IDC_DUPLEX : rs.duplexMode == 3 ? IDC_REV_DUP : IDC_SIMPLEX;
+    checkRadioButton(dialog, IDC_DUPLEX, IDC_SIMPLEX, working);
+    if (rs.channelStep == 1 || rs.channelStep == 2) {
+        checkRadioButton(dialog, IDC_SPACING_12K5, IDC_SPACING_25K,
+                         rs.channelStep == 2 ? IDC_SPACING_25K : IDC_SPACING_12K5);
+    }
+}
+
+// While keyed, another working moves the transmitter by the repeater shift:
+// only the operator's own click, or Space, on the button gives one, and the
+// same for the spacing. Windows itself clicks a radio button that gets the
+// focus other than by a click (a focus put back as the panel is activated
+// again), and other programs can send clicks: while keyed those change
+// nothing, and a button that marked itself is unmarked again.
+bool refusedWhileKeyed(HWND dialog, int id, HWND control)
+{
+    if (radioState.txActive == 0 || !isRadioCommand(id) || isOperatorsPress(control)) {
+        return false;
+    }
+    showRadioState(dialog);
+    return true;
+}
+
+// The panel has no OK button, and Enter is the panel's own (panel_input):
+// IDOK, the dialog's Enter where that could not be taken, ends nothing.
+INT_PTR onCommand(HWND dialog, int id, HWND control)
 {
     switch (id) {
     case IDOK:
-        EndDialog(dialog, 1);
         return TRUE;
     case IDCANCEL:
         EndDialog(dialog, 1);
         return 0;
     default:
-        onPanelCommand(dialog, id);
+        if (!refusedWhileKeyed(dialog, id, control)) {
+            onPanelCommand(dialog, id);
+        }
         return 0;
     }
 }
@@ -132,7 +179,7 @@ INT_PTR CALLBACK controlPanelProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_INITDIALOG:
         return onInitDialog(dialog);
     case WM_COMMAND:
-        return onCommand(dialog, LOWORD(wParam));
+        return onCommand(dialog, LOWORD(wParam), reinterpret_cast<HWND>(lParam));
     case WM_CTLCOLORSTATIC:
         return onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_DESTROY:

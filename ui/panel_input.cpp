@@ -12,6 +12,7 @@ namespace {
 HWND inputPanel;  // the open panel whose keys and wheel are read; null while none is
 HHOOK filterHook;  // the message-filter hook on the panel's thread
 int wheelTurned;   // wheel turn not yet a whole notch (WHEEL_DELTA), signed
+HWND pressedControl;  // the radio button the operator is pressing, while its press is handled; else null
 
 // The panel itself or one of its controls; the frequency box is neither.
 bool isPanelWindow(HWND window)
@@ -89,9 +90,9 @@ bool onArrowKey(HWND focus)
     return transmitting() && isGroupedRadioButton(inputPanel, focus);
 }
 
-// The dialog's own Enter ends the panel (IDOK) unless a push button has the
-// focus, and with the panel closed nothing follows the transmitter: Enter is
-// taken here. On a push button it presses that button as the dialog would,
+// The dialog's own Enter sends IDOK unless a push button has the focus, and
+// IDOK ends nothing (the panel has no OK button; with the panel closed nothing
+// would follow the transmitter): Enter is taken here. On a push button it presses that button as the dialog would,
 // keyed or not, as Space and the mouse do; anywhere else it does nothing.
 // VK_EXECUTE is the dialog's other Enter.
 bool onEnter(HWND focus)
@@ -211,23 +212,58 @@ bool takeMessage(const MSG &msg)
     }
 }
 
+// The operator's own press of one of the panel's radio buttons: a mouse
+// button going down or up on it, or Space on it while it has the focus. The
+// button sends its click while it handles the message.
+bool pressesRadioButton(const MSG &msg)
+{
+    bool mouse = msg.message == WM_LBUTTONDOWN || msg.message == WM_LBUTTONUP || msg.message == WM_LBUTTONDBLCLK;
+    bool space = (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) && msg.wParam == VK_SPACE;
+    return (mouse || space) && forOpenPanel(msg) && isGroupedRadioButton(inputPanel, msg.hwnd);
+}
+
+// Hands the press to its button as the dialog would (the dialog only
+// translates and dispatches these), noting meanwhile that the click the
+// button sends is the operator's (isOperatorsPress).
+void handOnPress(const MSG &msg)
+{
+    HWND outer = pressedControl;  // a press handled around this one, in a loop of a port library's
+    pressedControl = msg.hwnd;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    pressedControl = outer;
+}
+
 // Called by every dialog loop of the thread (the panel's, the box's, a port
 // library's message box) for each message before the dialog handles it.
 LRESULT CALLBACK filterMessage(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == MSGF_DIALOGBOX && inputPanel != nullptr && takeMessage(*reinterpret_cast<MSG *>(lParam))) {
-        return TRUE;
+    if (code == MSGF_DIALOGBOX && inputPanel != nullptr) {
+        const MSG &msg = *reinterpret_cast<MSG *>(lParam);
+        if (takeMessage(msg)) {
+            return TRUE;
+        }
+        if (pressesRadioButton(msg)) {
+            handOnPress(msg);
+            return TRUE;
+        }
     }
     return CallNextHookEx(filterHook, code, wParam, lParam);
 }
 
 }  // namespace
 
+bool isOperatorsPress(HWND control)
+{
+    return control != nullptr && control == pressedControl;
+}
+
 void startPanelInput(HWND panel)
 {
     stopPanelInput(inputPanel);  // one panel at a time reads input: the newest
     inputPanel = panel;
     wheelTurned = 0;
+    pressedControl = nullptr;
     filterHook = SetWindowsHookExA(WH_MSGFILTER, filterMessage, nullptr, GetCurrentThreadId());
 }
 
@@ -241,4 +277,5 @@ void stopPanelInput(HWND panel)
     }
     filterHook = nullptr;
     inputPanel = nullptr;
+    pressedControl = nullptr;
 }

@@ -7,5 +7,12 @@
 #include <windows.h>
 
 void startPanelInput(HWND panel);
+
+// Whether the message the panel's thread is handling now is the operator's
+// own press of `control`: a mouse button on it, or Space while it has the
+// focus. A button clicked any other way (BM_CLICK, WM_COMMAND sent to the
+// panel, Windows clicking a radio button that gets the focus) is not.
+bool isOperatorsPress(HWND control);
+
 // Ends the input of `panel`; nothing when another panel reads it.
 void stopPanelInput(HWND panel);

@@ -2,6 +2,10 @@
 
 #include "res/resource.h"
 
+#ifndef BM_SETDONTCLICK
+#define BM_SETDONTCLICK 0x00F8  // Vista's; the headers offer it only to programs for Vista on
+#endif
+
 namespace {
 
 struct RadioGroup {
@@ -26,6 +30,18 @@ void setStyleBits(HWND dialog, int id, LONG bits, bool on)
     SetWindowLongA(control, GWL_STYLE, on ? (style | bits) : (style & ~bits));
 }
 
+// A radio button that gets the focus other than by a click (the dialog
+// putting the focus back as the panel is activated again, or a box closes)
+// clicks itself on Windows from Vista on, which would change the working
+// behind the operator's back: told not to, where Windows knows the message.
+void neverClickOnFocus(HWND dialog, int id)
+{
+    HWND control = GetDlgItem(dialog, id);
+    if (control != nullptr) {
+        SendMessageA(control, BM_SETDONTCLICK, TRUE, 0);
+    }
+}
+
 }  // namespace
 
 // The tab stop is on the marked button (the first, as the panel opens), or on
@@ -45,6 +61,7 @@ void groupRadioButtons(HWND dialog)
         for (int id = g.first; id <= g.last; ++id) {
             setStyleBits(dialog, id, WS_GROUP, id == g.first);
             setStyleBits(dialog, id, WS_TABSTOP, id == stop);
+            neverClickOnFocus(dialog, id);
         }
         setStyleBits(dialog, g.next, WS_GROUP, true);
     }

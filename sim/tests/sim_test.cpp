@@ -337,6 +337,83 @@ TEST_F(Simulator, LogRingKeepsTheNewestEntries)
     EXPECT_EQ(e.value, (total - 1) & 0xFF);
 }
 
+// The trigger changes the transmit line inside io.dll right after the access
+// it names: the access itself still sees the line as it was, the next one the
+// change. It fires once.
+TEST_F(Simulator, TriggerChangesTheLineRightAfterTheChosenAccess)
+{
+    qdSimSetCarrier(sim, 460, QD_SIM_CARRIER_MANUAL, true);
+    // Right after the load of 440: not after another channel's load.
+    ASSERT_TRUE(qdSimArmTrigger(sim, true, 440, 0));
+    load(0x32, 0x0F);  // 432
+    EXPECT_EQ(portIn(889), 0x00);
+    load(0x40, 0x0F);  // 440
+    LONG64 control440 = sim->writeIndex - 1;
+    EXPECT_EQ(sim->triggerFiredAt, control440 + 1);
+    EXPECT_EQ(portIn(889), 0x80);
+    EXPECT_EQ(sim->triggerState, QD_SIM_TRIGGER_IDLE);
+
+    // Released right after the first status read that follows a load of 460:
+    // that read still shows the line keyed (and the carrier), the next one not.
+    ASSERT_TRUE(qdSimArmTrigger(sim, false, 460, 1));
+    EXPECT_EQ(portIn(889), 0x80) << "reads before the load do not count";
+    load(0x60, 0x0F);  // 460
+    EXPECT_EQ(portIn(889), 0xC0);
+    EXPECT_EQ(sim->keyed, 0);
+    EXPECT_EQ(sim->triggerFiredAt, sim->writeIndex);
+    EXPECT_EQ(portIn(889), 0x40);
+
+    // At the third status read from arming; only status reads count.
+    ASSERT_TRUE(qdSimArmTrigger(sim, true, -1, 3));
+    EXPECT_EQ(portIn(888), 0x60);
+    EXPECT_EQ(portIn(889), 0x40);
+    load(0x32, 0x0F);
+    EXPECT_EQ(portIn(889), 0x00);
+    EXPECT_EQ(portIn(889), 0x00);
+    EXPECT_EQ(portIn(889), 0x80);
+    // Once only: released by hand, it stays released.
+    InterlockedExchange(&sim->keyed, 0);
+    load(0x40, 0x0F);
+    EXPECT_EQ(portIn(889), 0x00);
+
+    // Taken back before it fires, it never does.
+    ASSERT_TRUE(qdSimArmTrigger(sim, true, 432, 0));
+    qdSimDisarmTrigger(sim);
+    load(0x32, 0x0F);
+    EXPECT_EQ(portIn(889), 0x00);
+    EXPECT_EQ(sim->triggerFiredAt, 0);
+
+    EXPECT_FALSE(qdSimArmTrigger(sim, true, -1, 0)) << "a trigger that could never fire";
+    EXPECT_FALSE(qdSimArmTrigger(sim, true, QD_SIM_CHANNELS, 0));
+}
+
+TEST_F(Simulator, SimctlArmsAndWaitsForTheTrigger)
+{
+    std::string out;
+    ASSERT_EQ(runTool("simctl.exe", "trigger key load 145.750 reads 2"), 0);
+    EXPECT_EQ(runTool("simctl.exe", "trigger wait 50"), 1) << "not fired yet: a timeout";
+    load(0x44, 0x0F);  // 444
+    EXPECT_EQ(portIn(889), 0x00);
+    EXPECT_EQ(portIn(889), 0x00);
+    EXPECT_EQ(portIn(889), 0x80);
+    ASSERT_EQ(runTool("simctl.exe", "trigger wait", &out), 0);
+    EXPECT_EQ(out, std::to_string(sim->writeIndex - 1) + "\n");
+
+    ASSERT_EQ(runTool("simctl.exe", "trigger unkey reads 1"), 0);
+    EXPECT_EQ(portIn(889), 0x80);
+    EXPECT_EQ(portIn(889), 0x00);
+
+    ASSERT_EQ(runTool("simctl.exe", "trigger key load 432"), 0);
+    ASSERT_EQ(runTool("simctl.exe", "trigger off"), 0);
+    load(0x32, 0x0F);
+    EXPECT_EQ(portIn(889), 0x00);
+
+    for (const char *bad : {"trigger", "trigger key reads 0", "trigger key load 1000", "trigger key reads",
+                            "trigger key reads -1", "trigger maybe", "trigger key load 440 load 441"}) {
+        EXPECT_EQ(runTool("simctl.exe", bad), 2) << bad;
+    }
+}
+
 TEST_F(Simulator, TheOtherEntryPointsLeaveTheTransceiverAlone)
 {
     load(0x32, 0x0F);

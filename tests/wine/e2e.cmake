@@ -45,3 +45,10 @@ qd_wine_test(e2e.KeysAndTheBoxKeepThePanel @BUILD@/tests/win/e2e/e2e_driver.exe
 qd_wine_test(e2e.PlantedLibrariesAreNeverLoaded --dll-overrides winmm,comctl32=n,b
     @BUILD@/tests/win/e2e/e2e_driver.exe
     @BUILD@/tests/win/e2e/planted/qd7150.exe --gtest_filter=PlantedLibraries.AreNeverLoaded)
+# The transmit line keyed by the simulated io.dll right after a chosen port
+# access of the program's: right after a watch sample, right after the load
+# that ends a Jump hold with the next channel locked out, keyed at Reset; and
+# the keyboard focus following the mark the keyed stop makes. One registered
+# test, one program start for each.
+qd_wine_test(e2e.KeyedAtAChosenMoment @BUILD@/tests/win/e2e/e2e_driver.exe
+    @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=KeyedAtAChosenMoment.*)

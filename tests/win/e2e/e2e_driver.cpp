@@ -41,9 +41,10 @@ constexpr COLORREF keyedOutsideColour = RGB(255, 64, 64); // red: keyed, TX outs
 // One load of the synthesizer, as the simulator recorded it: a write to the
 // control port after a write to the data port.
 struct Load {
-    LONG64 index;  // log index of the control-port write
-    int64_t time;  // its performance-counter time
-    int channel;   // decoded from the two bytes; -1 if no data byte came first
+    LONG64 index;      // log index of the control-port write
+    int64_t time;      // its performance-counter time
+    int channel;       // decoded from the two bytes; -1 if no data byte came first
+    LONG64 dataIndex;  // log index of the data-port write before it; -1 if none came
 };
 
 int decodeChannel(int data, int control)
@@ -253,14 +254,25 @@ protected:
 
     void key(bool on) { InterlockedExchange(&sim->keyed, on ? 1 : 0); }
 
-    // Keys or releases, then holds the line so for `holdMs`; returns the loads
-    // made meanwhile, and in `at` the time of the change.
-    std::vector<Load> keyAndHold(bool on, double holdMs, int64_t *at)
+    // Keys or releases the line; returns the log index from which on the
+    // record is of accesses made after the change (for loadsBegunFrom).
+    LONG64 changeLine(bool on)
     {
-        LONG64 from = mark();
-        *at = now();
         key(on);
-        return waitForLoads(
+        return mark();
+    }
+
+    // Keys or releases, then holds the line so for `holdMs`; returns the loads
+    // begun meanwhile (none that was under way as the line changed), in `at`
+    // the time of the change and in `changedAt` its log index.
+    std::vector<Load> keyAndHold(bool on, double holdMs, int64_t *at, LONG64 *changedAt = nullptr)
+    {
+        *at = now();
+        LONG64 from = changeLine(on);
+        if (changedAt) {
+            *changedAt = from;
+        }
+        return waitForLoadsBegun(
             from, [&](const std::vector<Load> &l) { return !l.empty() && ms(*at, l.back().time) >= holdMs; },
             patienceMs);
     }
@@ -370,6 +382,7 @@ protected:
         LONG64 end = sim->writeIndex;
         EXPECT_EQ(qdSimLogFirst(sim), 0) << "the record overflowed";
         int data = -1;
+        LONG64 dataIndex = -1;
         for (LONG64 i = 0; i < end; ++i) {
             QdSimLogEntry e;
             if (!qdSimLogRead(sim, i, &e)) {
@@ -380,13 +393,25 @@ protected:
             }
             if (e.port == 888) {
                 data = e.value;
+                dataIndex = i;
             } else if (e.port == 890) {
                 if (i >= from) {
-                    v.push_back({i, e.time, data < 0 ? -1 : decodeChannel(data, e.value)});
+                    v.push_back({i, e.time, data < 0 ? -1 : decodeChannel(data, e.value), data < 0 ? -1 : dataIndex});
                 }
                 data = -1;
             }
         }
+        return v;
+    }
+
+    // The loads begun from log index `from` on: a load whose data write came
+    // before it was already under way there, and is left out. From the index
+    // of a change of the transmit line, these are the loads made with the
+    // line changed.
+    std::vector<Load> loadsBegunFrom(LONG64 from) const
+    {
+        std::vector<Load> v = loads(from);
+        v.erase(std::remove_if(v.begin(), v.end(), [&](const Load &l) { return l.dataIndex < from; }), v.end());
         return v;
     }
 
@@ -396,6 +421,14 @@ protected:
     {
         std::vector<Load> v;
         waitFor([&] { return done(v = loads(from)); }, ms);
+        return v;
+    }
+
+    std::vector<Load> waitForLoadsBegun(LONG64 from, const std::function<bool(const std::vector<Load> &)> &done,
+                                        DWORD ms)
+    {
+        std::vector<Load> v;
+        waitFor([&] { return done(v = loadsBegunFrom(from)); }, ms);
         return v;
     }
 
@@ -490,23 +523,22 @@ TEST_F(Radio, KeyingInDuplexFollowsTheTransmitter)
     for (const Change &change : {Change{true, 432, 384, transmitColour, "keyed"},
                                  Change{false, 384, 432, receiveColour, "released"}}) {
         SCOPED_TRACE(change.name);
-        LONG64 from = mark();
         int64_t at = now();
-        key(change.keyed);
-        std::vector<Load> v = waitForLoads(
+        LONG64 from = changeLine(change.keyed);
+        std::vector<Load> v = waitForLoadsBegun(
             from,
             [&](const std::vector<Load> &l) {
                 return !l.empty() && l.back().channel == change.after && ms(at, l.back().time) >= 300;
             },
             5000);
-        // A load or two of the old channel may already be under way, then
-        // only the new one.
+        // A load of the old channel decided on a status read just before the
+        // change may begin after it, then only the new one.
         size_t k = 0;
         while (k < v.size() && v[k].channel == change.before) {
             ++k;
         }
         ASSERT_LT(k, v.size()) << change.after << " was never loaded; " << describe(v, at);
-        EXPECT_LE(k, 2u) << describe(v, at);
+        EXPECT_LE(k, 1u) << describe(v, at);
         for (size_t j = k; j < v.size(); ++j) {
             ASSERT_EQ(v[j].channel, change.after) << describe(v, at);
         }
@@ -1211,11 +1243,11 @@ void Radio::keyAfterTheScanLeft(int start, int station, int scanPresses, bool dr
     while (ms(left, now()) < keyAfterMs) {
         Sleep(5);
     }
-    LONG64 keyedFrom = mark();
-    *keyed = keyAndHold(true, 400, &at);
+    LONG64 keyedFrom = 0;
+    *keyed = keyAndHold(true, 400, &at, &keyedFrom);
     std::vector<Load> before = loads(from);
     before.resize(static_cast<size_t>(std::count_if(before.begin(), before.end(),
-                                                    [&](const Load &l) { return l.index < keyedFrom; })));
+                                                    [&](const Load &l) { return l.dataIndex < keyedFrom; })));
     *stood = before.empty() ? -1 : before.back().channel;
     std::printf("%d left %.0f ms before keying; keyed: %s\n", station, ms(left, at),
                 describe(*keyed, at).c_str());
@@ -1297,12 +1329,11 @@ TEST_F(Radio, KeyedNothingOutsideTheBandIsLoaded)
         ASSERT_NO_FATAL_FAILURE(click(c.edge));
         ASSERT_NO_FATAL_FAILURE(clicks(IDC_SHIFT_DOWN, c.shiftPresses));
         ASSERT_TRUE(waitFor([&] { return sim->channel == c.channel; }, patienceMs)) << c.name;
-        LONG64 from = mark();
         int64_t at = now();
-        key(true);
+        LONG64 from = changeLine(true);
         Sleep(300);
-        std::vector<Load> v = loads(from);
-        // At most the load under way as the line went, of the channel itself.
+        std::vector<Load> v = loadsBegunFrom(from);
+        // At most a load decided just before the line went, of the channel itself.
         EXPECT_LE(v.size(), 1u) << c.name << ": keyed, " << describe(v, at);
         for (const Load &l : v) {
             EXPECT_EQ(l.channel, c.channel) << c.name << ": keyed, " << describe(v, at);
@@ -1981,3 +2012,190 @@ int main(int argc, char **argv)
     }
     return result;
 }
+
+namespace {
+
+// ---- Keyed at a chosen moment of the program's own step ---------------------------
+//
+// The simulated io.dll keys the line right after a chosen port access, inside
+// the program's own PortIn or PortOut, so that the program's very next access
+// sees it keyed: each race with a step comes out the same every time. The line
+// is held keyed for 0.4 s, about 40 ticks, every load of which is checked.
+class KeyedAtAChosenMoment : public Aids {
+protected:
+    // Keys the line right after the next load of `channel`, or right after the
+    // `reads`th status read from there on.
+    void keyAfterLoadOf(int channel, int reads)
+    {
+        ASSERT_TRUE(qdSimArmTrigger(sim, true, channel, reads));
+    }
+
+    // Waits until the simulator has keyed the line; returns the log index of
+    // the first access after the key, 0 when it never keyed.
+    LONG64 waitForTheKey()
+    {
+        waitFor([&] { return sim->triggerFiredAt != 0; }, patienceMs);
+        return sim->triggerFiredAt;
+    }
+
+    int64_t timeOf(LONG64 index)
+    {
+        QdSimLogEntry e = {};
+        EXPECT_TRUE(qdSimLogRead(sim, index, &e)) << "log entry " << index;
+        return e.time;
+    }
+
+    // The loads begun with the line keyed from log index `keyedAt` on, held
+    // keyed for 0.4 s, then released.
+    std::vector<Load> holdKeyed(LONG64 keyedAt)
+    {
+        int64_t at = timeOf(keyedAt - 1);
+        while (ms(at, now()) < 400.0) {
+            Sleep(5);
+        }
+        std::vector<Load> v = loadsBegunFrom(keyedAt);
+        key(false);
+        return v;
+    }
+
+    // The loads begun before log index `index`, from `from` on.
+    std::vector<Load> loadsBefore(LONG64 from, LONG64 index)
+    {
+        std::vector<Load> v = loads(from);
+        v.erase(std::remove_if(v.begin(), v.end(), [&](const Load &l) { return l.dataIndex >= index; }), v.end());
+        return v;
+    }
+
+    static void expectOnly(const std::vector<Load> &v, int channel, const std::string &what)
+    {
+        EXPECT_FALSE(v.empty()) << what << ": nothing loaded";
+        EXPECT_TRUE(std::all_of(v.begin(), v.end(), [&](const Load &l) { return l.channel == channel; }))
+            << channel << " alone expected; " << what;
+    }
+};
+
+// A sweep from 145.6625 MHz (437, a repeater output) with the free watch
+// channel 460, keyed right after a load of 460 whose squelch read found it
+// free, as the step goes on to 438: the step ends in the keyed stop, and the
+// only channel loaded while keyed is the stop's transmit channel, 437's
+// repeater input 389. The sweep's next channel is never loaded.
+TEST_F(KeyedAtAChosenMoment, RightAfterAWatchSampleOneChannelIsLoaded)
+{
+    ASSERT_NO_FATAL_FAILURE(stepTo(homeChannel, 460));
+    ASSERT_NO_FATAL_FAILURE(click(IDC_WATCH));
+    ASSERT_NO_FATAL_FAILURE(stepTo(460, 437));
+    ASSERT_NO_FATAL_FAILURE(keyAfterLoadOf(460, 1));
+    LONG64 from = mark();
+    int64_t at = now();
+    ASSERT_NO_FATAL_FAILURE(click(IDC_SCAN));
+    LONG64 keyedAt = waitForTheKey();
+    ASSERT_NE(keyedAt, 0) << "the scan sampled no watch channel; " << describe(loads(from), at);
+    std::vector<Load> v = holdKeyed(keyedAt);
+    std::string what = "keyed right after the watch sample; " + describe(v, timeOf(keyedAt - 1)) +
+                       "; before: " + describe(loadsBefore(from, keyedAt), at);
+    expectOnly(v, 389, what);
+    EXPECT_EQ(markedDuplexButton(), IDC_DUPLEX) << what;
+}
+
+// Jump scan from 397, a station on 145.200 MHz (400) goes on speaking, the
+// next channel, 401, is set Off: 400 is held about a second, then the scan
+// passes 401 over within the same step, and 402 is loaded one step after the
+// hold ends, not after a second hold on a channel it never loaded. Keyed
+// right after that load of 402, the operator answers the station heard on
+// 400: its transmit channel alone is loaded, never the locked-out 401.
+TEST_F(KeyedAtAChosenMoment, JumpPassesALockedOutChannelAndAnswersTheStationHeard)
+{
+    ASSERT_NO_FATAL_FAILURE(stepTo(homeChannel, 401));
+    ASSERT_NO_FATAL_FAILURE(clicks(IDC_MODE, 2));  // On, Jump, Off
+    std::string status = text(IDC_SCANNER_DISPLAY);
+    ASSERT_NE(status.find("\nOff\n"), std::string::npos) << status;
+    ASSERT_NO_FATAL_FAILURE(stepTo(401, 397));
+    carrier(400, true);
+    ASSERT_NO_FATAL_FAILURE(keyAfterLoadOf(402, 0));
+    LONG64 from = mark();
+    int64_t at = now();
+    ASSERT_NO_FATAL_FAILURE(clicks(IDC_SCAN, 2));  // Halt, then Jump
+    LONG64 keyedAt = waitForTheKey();
+    std::vector<Load> before = loadsBefore(from, keyedAt ? keyedAt : mark());
+    ASSERT_NE(keyedAt, 0) << "402 was never loaded; " << describe(before, at);
+    ASSERT_EQ(channelsOf(before), (std::vector<int>{398, 399, 400, 402})) << describe(before, at);
+    double passed = ms(before[2].time, before[3].time);
+    std::printf("from 400 to 402: %.0f ms\n", passed);
+    EXPECT_GE(passed, 900.0) << "no hold on 400; " << describe(before, at);
+    EXPECT_LE(passed, 1600.0) << "402 came long after 400's hold (about 1.07 s: the hold and one step); "
+                              << describe(before, at);
+
+    std::vector<Load> v = holdKeyed(keyedAt);
+    expectOnly(v, 400, "keyed right after 402: the station heard on 400; " + describe(v, timeOf(keyedAt - 1)));
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.200\n\nTX 145.200");
+}
+
+// Keyed on 145.325 MHz (410) in duplex, Reset: the transmitter goes from 410's
+// transmit channel (362) straight to the home channel's, 384, and never to the
+// home channel itself, 432, a repeater output.
+TEST_F(KeyedAtAChosenMoment, ResetWhileKeyedLoadsOnlyTheHomeTransmitChannel)
+{
+    ASSERT_NO_FATAL_FAILURE(stepTo(homeChannel, 410));
+    int64_t at = 0;
+    LONG64 keyedAt = 0;
+    std::vector<Load> v = keyAndHold(true, 100, &at, &keyedAt);
+    ASSERT_FALSE(v.empty() || v.back().channel != 362) << describe(v, at);
+    ASSERT_NO_FATAL_FAILURE(click(IDC_RESET));
+    LONG64 reset = mark();  // Reset has been handled, its own loads made
+    while (ms(at, now()) < 400.0) {
+        Sleep(5);
+    }
+    v = loadsBegunFrom(keyedAt);
+    key(false);
+    std::string what = "keyed, Reset; " + describe(v, at);
+    EXPECT_TRUE(std::all_of(v.begin(), v.end(), [](const Load &l) { return l.channel == 362 || l.channel == 384; }))
+        << "362, then 384 alone expected; " << what;
+    expectOnly(loadsBegunFrom(reset), 384, what);
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.600\n\nTX 145.000");
+}
+
+// The keyed stop on a repeater output marks "duplex": the keyboard focus goes
+// with the mark, so that no focus put back later lands on (and, on Windows,
+// clicks) the button it left. Before it the focus was on "Simplex": clicked by
+// the operator while the scan halted, or reached with the keyboard after Scan
+// marked it.
+TEST_F(KeyedAtAChosenMoment, TheFocusGoesWithTheKeyedStopsMark)
+{
+    bringPanelIntoView();
+    ASSERT_NO_FATAL_FAILURE(bringToFront(panel));
+    carrier(440, true);  // 145.700 MHz, a repeater output
+    const struct {
+        const char *name;
+        bool clicked;  // "Simplex" clicked; otherwise reached with the keyboard
+    } cases[] = {{"Simplex clicked", true}, {"Simplex marked by Scan, reached by Shift+Tab", false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        LONG64 from = mark();
+        ASSERT_NO_FATAL_FAILURE(click(IDC_SCAN));
+        ASSERT_TRUE(waitFor([&] { return sim->channel == 440; }, patienceMs))
+            << "the scan did not reach 440; " << describe(loads(from), now());
+        Sleep(200);
+        ASSERT_EQ(sim->channel, 440) << "not halted on 440; " << describe(loads(from), now());
+        if (c.clicked) {
+            ASSERT_NO_FATAL_FAILURE(click(IDC_SIMPLEX));
+        } else {
+            for (int i = 0; i < 4; ++i) {  // from Scan over ">", "<" and "=" of the shift
+                ASSERT_NO_FATAL_FAILURE(pressKey(VK_TAB, true));
+            }
+        }
+        ASSERT_TRUE(waitFor([&] { return focused() == IDC_SIMPLEX; }, patienceMs))
+            << "the focus is on " << focused() << ", not on \"Simplex\"";
+        ASSERT_EQ(markedDuplexButton(), IDC_SIMPLEX);
+
+        int64_t at = 0;
+        std::vector<Load> v = keyAndHold(true, 300, &at);
+        expectOnly(v, 392, "keyed while halted on 440; " + describe(v, at));
+        EXPECT_EQ(markedDuplexButton(), IDC_DUPLEX);
+        EXPECT_TRUE(waitFor([&] { return focused() == IDC_DUPLEX; }, 2000))
+            << "the focus is on " << focused() << ", not on \"duplex\"";
+        v = keyAndHold(false, 100, &at);
+        ASSERT_FALSE(v.empty() || v.back().channel != 440) << "released: " << describe(v, at);
+    }
+}
+
+}  // namespace

@@ -821,7 +821,7 @@ TEST_F(Panel, TransmitOutsideTheBandShowsInColourAndTip)
         {"released", 0, 48, {1106}, "RX 144.000\n\nTX 143.400", amber, true},
         {"Simplex: back in the band", 0, 48, {2002}, "RX 144.000\n\nTX 144.000", green, false},
         {"keyed in the band", keyed, 48, {1106}, "RX 144.000\n\nTX 144.000", peach, false},
-        {"Rev dup: RX outside, TX inside", 0, 48, {2001, 1106}, "RX 143.400\n\nTX 144.000", green, false},
+        {"Rev dup: RX outside, TX inside", 0, 48, {1106, 2001}, "RX 143.400\n\nTX 144.000", green, false},
         {"End, duplex, shift -2: TX 146.025", 0, -2, {2000, 1105}, "RX 146.000\n\nTX 146.025", amber, true},
         {"one step down: TX 146.012", 0, -2, {1106}, "RX 145.988\n\nTX 146.012", amber, true},
         {"two: TX 146.000, the band's edge", 0, -2, {1106}, "RX 145.975\n\nTX 146.000", green, false},
@@ -955,8 +955,11 @@ struct Ending {
     const char *what;
     UINT message;
     WPARAM wParam;
+    bool okFirst;  // IDOK posted first, the ending once the panel has ticked on after it
 };
 const Ending *ending;  // what the thread timer posts to the open panel
+size_t loadsAtOk;      // loads when IDOK was posted; 0: not yet
+bool endingPosted;
 
 BOOL CALLBACK findPanel(HWND window, LPARAM found)
 {
@@ -973,28 +976,42 @@ void CALLBACK endPanel(HWND, UINT, UINT_PTR timer, DWORD)
 {
     HWND panel = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), findPanel, reinterpret_cast<LPARAM>(&panel));
-    if (panel != nullptr && loadedChannels().size() >= 2) {  // the home load and a tick
+    size_t loads = loadedChannels().size();
+    if (panel == nullptr || loads < 2) {  // the home load and a tick
+        return;
+    }
+    if (ending->okFirst && loadsAtOk == 0) {
+        loadsAtOk = loads;
+        PostMessageA(panel, WM_COMMAND, IDOK, 0);
+    } else if (!ending->okFirst || (loads >= loadsAtOk + 3 && IsWindowVisible(panel))) {
         KillTimer(nullptr, timer);
+        endingPosted = true;
         PostMessageA(panel, ending->message, ending->wParam, 0);
     }
 }
 
-TEST(PanelModal, OkCancelAndCloseAllGiveResultOne)
+// IDCANCEL and the close box end the panel with 1. The panel has no OK
+// button: IDOK (the dialog's Enter, should the panel's own keys not be read)
+// ends nothing, and the panel goes on ticking.
+TEST(PanelModal, CancelAndCloseGiveResultOneAndOkEndsNothing)
 {
     const Ending endings[] = {
-        {"IDOK", WM_COMMAND, IDOK},
-        {"IDCANCEL", WM_COMMAND, IDCANCEL},
-        {"close box", WM_CLOSE, 0},
+        {"IDCANCEL", WM_COMMAND, IDCANCEL, false},
+        {"close box", WM_CLOSE, 0, false},
+        {"IDOK, then IDCANCEL", WM_COMMAND, IDCANCEL, true},
     };
     for (const Ending &e : endings) {
         SCOPED_TRACE(e.what);
         resetProgram();
         ending = &e;
+        loadsAtOk = 0;
+        endingPosted = false;
         UINT_PTR timer = SetTimer(nullptr, 0, 50, endPanel);
         ASSERT_NE(timer, 0u);
         INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1101), nullptr, controlPanelProc, 0);
         KillTimer(nullptr, timer);
         EXPECT_EQ(result, 1);
+        EXPECT_TRUE(endingPosted) << "IDOK ended the panel";
         EXPECT_GE(loadedChannels().size(), 2u) << "the home load and at least one tick";
         traffic.clear();
         pumpFor(100);
@@ -1164,6 +1181,149 @@ TEST(PanelNames, TakenBackAfterTheHeartbeatAndKeysStopWithComLeftForTheRun)
     again = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     CoUninitialize();
     EXPECT_EQ(again, S_OK) << "COM was not ended once at the run's end";
+}
+
+// ---- 9. The radio buttons while keyed, and the focus going with the mark -------------
+
+// The control of `dialog` that has the keyboard focus, by identifier; 0 when none has.
+int focusedId(HWND dialog)
+{
+    HWND focus = GetFocus();
+    return focus != nullptr && GetParent(focus) == dialog ? GetDlgCtrlID(focus) : 0;
+}
+
+// Runs this thread's messages for `ms` as the dialog's own loop does: each
+// through IsDialogMessage first, and so past the panel's message filter.
+void pumpDialog(HWND dialog, DWORD ms)
+{
+    ULONGLONG end = GetTickCount64() + ms;
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (!IsDialogMessageA(dialog, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    } while (GetTickCount64() < end);
+}
+
+// The operator's own presses, as input through the dialog's loop: the left
+// mouse button down and up on a button, and Space on the button with the focus.
+void clickWithTheMouse(HWND dialog, int id)
+{
+    HWND button = GetDlgItem(dialog, id);
+    PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+    PostMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+    pumpDialog(dialog, 30);
+}
+
+void pressSpace(HWND dialog, int id)
+{
+    HWND button = GetDlgItem(dialog, id);
+    SetFocus(button);
+    PostMessageA(button, WM_KEYDOWN, VK_SPACE, 0x00390001);
+    PostMessageA(button, WM_KEYUP, VK_SPACE, static_cast<LPARAM>(0xC0390001u));
+    pumpDialog(dialog, 30);
+}
+
+// Keyed, another working would move the transmitter by the repeater shift.
+// A click of "Simplex", "Rev dup" or "25 KHz" that is not the operator's own
+// (BN_CLICKED sent to the panel, as Windows sends it for a radio button that
+// gets the focus; BM_CLICK, which also marks the button) changes nothing, and
+// the marks stay as they were. The mouse and Space act as ever; released, a
+// sent click acts again.
+TEST_F(Panel, KeyedOnlyTheOperatorsOwnPressChangesTheWorkingOrSpacing)
+{
+    statusByte = keyed;
+    ASSERT_TRUE(pump(0, 5000, [] { return radioState.txActive == 1; }));
+    for (bool bmClick : {false, true}) {
+        SCOPED_TRACE(bmClick ? "BM_CLICK" : "BN_CLICKED sent");
+        for (int id : {2002, 2001, 2011}) {
+            if (bmClick) {
+                SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+            } else {
+                press(dialog, id);
+            }
+        }
+        EXPECT_EQ(radioState.duplexMode, 1);
+        EXPECT_EQ(radioState.channelStep, 1);
+        EXPECT_EQ(checkedIn(dialog, 2000, 2002), 2000);
+        EXPECT_EQ(checkedIn(dialog, 2010, 2011), 2010);
+    }
+    traffic.clear();
+    ASSERT_TRUE(pump(0, 5000, [] { return loadedChannels().size() >= 2; }));
+    EXPECT_EQ(countOf(loadedChannels(), 384), loadedChannels().size()) << "keyed in duplex: 384 alone";
+
+    clickWithTheMouse(dialog, 2002);
+    EXPECT_EQ(radioState.duplexMode, 2) << "the mouse on \"Simplex\"";
+    EXPECT_EQ(checkedIn(dialog, 2000, 2002), 2002);
+    pressSpace(dialog, 2011);
+    EXPECT_EQ(radioState.channelStep, 2) << "Space on \"25 KHz\"";
+    EXPECT_EQ(checkedIn(dialog, 2010, 2011), 2011);
+    traffic.clear();
+    ASSERT_TRUE(pump(0, 5000, [] { return loadedChannels().size() >= 2; }));
+    EXPECT_EQ(countOf(loadedChannels(), 432), loadedChannels().size()) << "keyed in simplex: 432 alone";
+
+    statusByte = 0;
+    ASSERT_TRUE(pump(0, 5000, [] { return radioState.txActive == 0; }));
+    press(dialog, 2001);
+    EXPECT_EQ(radioState.duplexMode, 3) << "released, a sent click acts";
+    EXPECT_EQ(checkedIn(dialog, 2000, 2002), 2001);
+}
+
+// Whenever the program marks a radio button in a group that holds the
+// keyboard focus, the focus goes to the button marked: the keyed stop on a
+// repeater output marking "duplex" after Scan marked "Simplex", and Reset
+// after "Rev dup" was clicked. With the focus outside the group, it stays.
+// Each radio button is told not to click itself when it gets the focus.
+std::vector<int> toldNotToClick;  // the controls sent BM_SETDONTCLICK (TRUE), by identifier
+
+LRESULT CALLBACK watchSentMessages(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT &m = *reinterpret_cast<const CWPSTRUCT *>(lParam);
+    if (code == HC_ACTION && m.message == 0x00F8 && m.wParam == TRUE) {  // BM_SETDONTCLICK
+        toldNotToClick.push_back(GetDlgCtrlID(m.hwnd));
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(Panel, TheFocusGoesWithTheMark)
+{
+    // Wine keeps no such flag to read back: the messages are watched as the panel opens.
+    DestroyWindow(dialog);
+    resetProgram();
+    toldNotToClick.clear();
+    HHOOK watch = SetWindowsHookExA(WH_CALLWNDPROC, watchSentMessages, nullptr, GetCurrentThreadId());
+    ASSERT_NE(watch, nullptr);
+    dialog = createPanel(controlPanelProc);
+    UnhookWindowsHookEx(watch);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(sorted(toldNotToClick), (std::vector<int>{2000, 2001, 2002, 2010, 2011}));
+
+    radioState.channel = 440;  // 145.700 MHz, a repeater output
+    press(dialog, 1109);       // Scan: Halt, "Simplex" marked
+    SetFocus(GetDlgItem(dialog, 2002));
+    ASSERT_EQ(focusedId(dialog), 2002);
+    statusByte = keyed;
+    ASSERT_TRUE(pump(0, 5000, [] { return radioState.scanState == 1; })) << "the keyed stop did not come";
+    EXPECT_EQ(checkedIn(dialog, 2000, 2002), 2000);
+    EXPECT_EQ(focusedId(dialog), 2000) << "the keyed stop left the focus where it was";
+
+    statusByte = 0;
+    ASSERT_TRUE(pump(0, 5000, [] { return radioState.txActive == 0; }));
+    press(dialog, 2001);
+    SetFocus(GetDlgItem(dialog, 2001));
+    press(dialog, 1108);  // Reset: duplex
+    EXPECT_EQ(checkedIn(dialog, 2000, 2002), 2000);
+    EXPECT_EQ(focusedId(dialog), 2000) << "Reset left the focus where it was";
+
+    press(dialog, 2002);
+    SetFocus(GetDlgItem(dialog, 1108));
+    press(dialog, 1108);
+    EXPECT_EQ(checkedIn(dialog, 2000, 2002), 2000);
+    EXPECT_EQ(focusedId(dialog), 1108) << "the focus left Reset";
 }
 
 }  // namespace

@@ -463,7 +463,8 @@ TEST(ClickStorm, RandomClicksSignalsAndKeyingDoNotBreakTheProgram)
         HWND old = p.panel;
         switch (pick(0, 2)) {
         case 0:
-            PostMessageA(old, WM_COMMAND, IDOK, 0);
+            PostMessageA(old, WM_COMMAND, IDOK, 0);  // ends nothing
+            PostMessageA(old, WM_CLOSE, 0, 0);
             break;
         case 1:
             PostMessageA(old, WM_COMMAND, IDCANCEL, 0);

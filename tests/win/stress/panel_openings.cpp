@@ -3,9 +3,9 @@
 // program, and a thread timer of the test plays the operator. For every panel
 // it keys the simulated transmitter and lets it go again, takes the two
 // brushes the frequency display is painted with, presses a few buttons and
-// closes the panel (IDCANCEL, IDOK, the close box or Escape, in turn); back in
-// the main window it checks that the panel and both brushes are gone and opens
-// the next one. GDI objects, kernel handles and the thread's windows are
+// closes the panel (IDCANCEL, IDOK then IDCANCEL, the close box or Escape,
+// in turn); back in the main window it checks that the panel and both brushes
+// are gone and opens the next one. GDI objects, kernel handles and the thread's windows are
 // counted after the first few openings and after the last: they must not
 // grow. Ten more openings then leave a brush, an event and a window behind on
 // purpose, to show that the counts see a leak of one object per opening.
@@ -166,7 +166,8 @@ void pressButtons(HWND panel, int opening)
     }
 }
 
-// IDCANCEL, IDOK, the close box and the Escape key, in turn.
+// IDCANCEL, IDOK (which ends nothing) followed by IDCANCEL, the close box
+// and the Escape key, in turn.
 void closePanel(HWND panel, int opening)
 {
     switch (opening % 4) {
@@ -175,6 +176,7 @@ void closePanel(HWND panel, int opening)
         break;
     case 1:
         PostMessageA(panel, WM_COMMAND, IDOK, 0);
+        PostMessageA(panel, WM_COMMAND, IDCANCEL, 0);
         break;
     case 2:
         PostMessageA(panel, WM_CLOSE, 0, 0);
