@@ -1349,7 +1349,7 @@ TEST_F(Radio, WithoutAPanelNothingIsLoaded)
         }
         EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.600\n\nTX 145.000");
 
-        PostMessageA(panel, WM_COMMAND, IDCANCEL, 0);
+        PostMessageA(panel, WM_CLOSE, 0, 0);
         ASSERT_TRUE(waitFor([&] { return !IsWindow(panel) && IsWindowEnabled(main); }, patienceMs));
     }
 
@@ -1705,8 +1705,8 @@ TEST_F(Safety, ArrowsInTheRadioGroupsChangeNothingWhileKeyed)
 }
 
 // Enter on a radio button does nothing: the panel stays open, and the ticks
-// go on. On a push button it presses that button. Escape still closes the
-// panel.
+// go on. On a push button it presses that button. Escape does not close the
+// panel either.
 TEST_F(Safety, EnterNeverClosesThePanel)
 {
     ASSERT_NO_FATAL_FAILURE(tabToDuplex());
@@ -1737,8 +1737,16 @@ TEST_F(Safety, EnterNeverClosesThePanel)
     EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 146.000\n\nTX 145.400");
     EXPECT_TRUE(IsWindowVisible(panel));
 
+    from = mark();
+    at = now();
     ASSERT_NO_FATAL_FAILURE(pressKey(VK_ESCAPE));
-    EXPECT_TRUE(waitFor([&] { return !IsWindow(panel); }, patienceMs)) << "Escape did not close the panel";
+    ASSERT_NO_FATAL_FAILURE(pressKey(VK_TAB, true));  // handled after Escape
+    waitFor([&] { return focused() == IDC_BAND_LOW || !IsWindow(panel) || !IsWindowVisible(panel); }, patienceMs);
+    ASSERT_TRUE(IsWindow(panel) && IsWindowVisible(panel)) << "Escape closed the panel";
+    v = waitForLoads(
+        from, [&](const std::vector<Load> &l) { return !l.empty() && ms(at, l.back().time) >= 300; }, patienceMs);
+    ASSERT_GE(v.size(), 10u) << "the ticks stopped; " << describe(v, at);
+    EXPECT_EQ(v.back().channel, 464) << describe(v, at);
 }
 
 // With the frequency box open, a second copy brings the box to the front,
