@@ -39,10 +39,10 @@ if any(n.lower() == 'io.dll' for n in inside):
 # Machine 0x14c is i386: a program that can load the 32-bit port library. Every
 # binary is stripped of its symbols, and the README says that the program is
 # 32-bit, which Windows it runs on, first what to mind before transmitting,
-# what the panel's controls and displays
-# mean, that one copy runs at a time, what to check when io.dll cannot be
-# loaded or the transceiver does not follow, the cable's pins, and how to
-# drive the simulator (its front panel and simctl, carriers in MHz).
+# what the panel's controls and displays mean, that one copy runs at a time,
+# what to check when io.dll cannot be loaded or the transceiver does not
+# follow, the cable's pins, and how to drive the simulator (its front panel
+# and simctl, carriers in MHz).
 with zipfile.ZipFile(packages[0]) as z:
     for name in inside:
         if not name.endswith(('.exe', '.dll')):
