@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 
 #include "radio/channel_plan.h"
 
@@ -81,6 +82,14 @@ TypedHz readHz(const char *p)
     return t;
 }
 
+// The frequency the display shows for channel n, in hertz: whole kilohertz,
+// so a channel on a half kilohertz shows a little above or below its own.
+int64_t displayedHz(int n)
+{
+    ChannelFrequency f = channelToFrequency(n);
+    return f.mhz * int64_t{1000000} + f.khz * int64_t{1000};
+}
+
 void describeChannel(char *buffer, size_t size, int n)
 {
     ChannelFrequency r = channelToFrequency(receiveChannel(n));
@@ -111,6 +120,12 @@ FrequencyEntry readFrequencyEntry(const char *text)
     int below = static_cast<int>(offset / channelHz);
     if (offset % channelHz == 0 && !t.inexact) {
         return {EntryChannel, below, 0};
+    }
+    // What the display shows for a channel selects it: "145.788" is 145.7875.
+    for (int n : {below, below + 1}) {
+        if (!t.inexact && displayedHz(n) == t.hz) {
+            return {EntryChannel, n, 0};
+        }
     }
     return {EntryOffGrid, below, below + 1};
 }

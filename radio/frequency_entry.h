@@ -22,6 +22,8 @@ struct FrequencyEntry {
 // "145"), or kHz ("145700", "145712.5"): a number below 1000 is MHz, any other
 // kHz. Spaces and tabs around it are allowed. The comma is read as a decimal
 // sign whatever the locale; text of any length is read without overflow.
+// A channel's frequency as the frequency display shows it, in whole kilohertz
+// ("145.788" for 145.7875 MHz), is that channel too.
 FrequencyEntry readFrequencyEntry(const char *text);
 
 // The exact frequency of channel n: three decimals, four where the channel

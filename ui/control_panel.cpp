@@ -146,14 +146,24 @@ INT_PTR onCommand(HWND dialog, int id, HWND control)
     case IDOK:
         return TRUE;
     case IDCANCEL:
-        EndDialog(dialog, 1);
-        return 0;
+        return TRUE;  // Escape: the panel stays (onClose)
     default:
         if (!refusedWhileKeyed(dialog, id, control)) {
             onPanelCommand(dialog, id);
         }
         return 0;
     }
+}
+
+// The close box, Alt+F4 and Close in the system menu end the panel: all three
+// come as WM_CLOSE. The dialog would make IDCANCEL of it, as it does of Escape;
+// taken here, it leaves IDCANCEL free to end nothing, so that a stray Escape
+// never closes the panel and leaves the transmitter unfollowed, whether the
+// panel's message hook is set or not.
+INT_PTR onClose(HWND dialog)
+{
+    EndDialog(dialog, 1);
+    return TRUE;
 }
 
 // The heartbeat and the keys stop first: nothing may act on a panel that is
@@ -180,6 +190,8 @@ INT_PTR CALLBACK controlPanelProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         return onInitDialog(dialog);
     case WM_COMMAND:
         return onCommand(dialog, LOWORD(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_CLOSE:
+        return onClose(dialog);
     case WM_CTLCOLORSTATIC:
         return onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_DESTROY:

@@ -37,13 +37,14 @@ const PanelTip panelTips[] = {
     {IDC_SHIFT_DOWN, L"<: repeater shift 12.5 kHz smaller"},
     {IDC_SHIFT_UP, L">: repeater shift 12.5 kHz larger"},
     {IDC_SHIFT_DISPLAY, L"Repeater shift: how far TX lies below RX in duplex"},
-    {IDC_SCAN, L"Scan: scanner halt \u2192 skip \u2192 off"},
+    {IDC_SCAN, L"Scan: scanner Halt \u2192 Jump (shown first as Skip) \u2192 Off"},
     {IDC_SCAN_START, L"Start: this channel begins the scan range"},
     {IDC_SCAN_STOP, L"Stop: this channel ends the scan range"},
     {IDC_WATCH, L"Watch: this channel is the priority watch channel; again to clear"},
     {IDC_MODE, L"Mode: this channel's scan mode, on \u2192 jump \u2192 off"},
     {IDC_SCANNER_DISPLAY, L"Scanner: state, scan range, this channel's scan mode, watch channel"},
-    {IDC_RESET, L"Reset: back to 145.600 MHz, duplex, 600 kHz shift, scanner off"},
+    {IDC_RESET, L"Reset: back to 145.600 MHz, duplex, 600 kHz shift, scanner off; "
+     L"every channel's scan mode back to On (lock-outs lost)"},
 };
 
 const wchar_t frequencyTip[] = L"RX and TX frequency: type a digit or double-click to enter one; the wheel tunes";

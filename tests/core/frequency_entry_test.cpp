@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdio>
 #include <string>
 
+#include "radio/channel_plan.h"
 #include "radio/frequency_entry.h"
 #include "radio/radio_state.h"
 #include "tests/core/port_double.h"
@@ -40,10 +42,18 @@ TEST(FrequencyEntry, ReadsEveryFormInAnyLocale)
         {"1450", EntryOutsideBand, 0, 0},  // from 1000 on, kHz: 1.45 MHz
         // Off the grid: the nearest channels below and above.
         {"145.71", EntryOffGrid, 440, 441},
-        {"145.613", EntryOffGrid, 433, 434},  // the display's text of 433
+        {"145.714", EntryOffGrid, 441, 442},
         {"145.7000001", EntryOffGrid, 440, 441},
         {"144.0000001", EntryOffGrid, 304, 305},
         {"145712.4", EntryOffGrid, 440, 441},
+        // A channel as the frequency display shows it, in whole kilohertz:
+        // 145.7875 as "145.788", in every form.
+        {"145.788", EntryChannel, 447, 0},
+        {"145,788", EntryChannel, 447, 0},
+        {"145788", EntryChannel, 447, 0},
+        {"145.7880", EntryChannel, 447, 0},
+        {"145.613", EntryChannel, 433, 0},
+        {"145.7880001", EntryOffGrid, 447, 448},
         // Garbage and nothing.
         {"abc", EntryNotAFrequency, 0, 0},
         {"145.7.5", EntryNotAFrequency, 0, 0},
@@ -83,6 +93,27 @@ TEST(FrequencyEntry, EveryChannelsExactFrequencyReadsBackAsIt)
         formatExactFrequency(text, sizeof text, n);
         FrequencyEntry e = readFrequencyEntry(text);
         EXPECT_TRUE(e.kind == EntryChannel && e.channel == n) << text << " for channel " << n;
+    }
+}
+
+// Each channel's text on the frequency display reads back as that channel;
+// on a half kilohertz, the whole kilohertz on its other side is still between
+// two channels.
+TEST(FrequencyEntry, WhatTheDisplayShowsForAChannelReadsBackAsIt)
+{
+    for (int n = bandLowChannel; n <= bandHighChannel; ++n) {
+        ChannelFrequency shown = channelToFrequency(n);
+        char text[32];
+        std::snprintf(text, sizeof text, "%d.%03d", shown.mhz, shown.khz);
+        FrequencyEntry e = readFrequencyEntry(text);
+        EXPECT_TRUE(e.kind == EntryChannel && e.channel == n) << text << " for channel " << n;
+        if (n % 2 != 0) {
+            // In hertz: the channel's own, and the whole kilohertz on the far side of it.
+            int shownHz = shown.mhz * 1000000 + shown.khz * 1000;
+            int otherHz = 2 * (140200000 + n * 12500) - shownHz;
+            std::snprintf(text, sizeof text, "%d.%03d", otherHz / 1000000, otherHz % 1000000 / 1000);
+            EXPECT_EQ(readFrequencyEntry(text).kind, EntryOffGrid) << text << " beside channel " << n;
+        }
     }
 }
 

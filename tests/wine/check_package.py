@@ -38,10 +38,11 @@ if any(n.lower() == 'io.dll' for n in inside):
     failures.append('io.dll lies beside the program')
 # Machine 0x14c is i386: a program that can load the 32-bit port library. Every
 # binary is stripped of its symbols, and the README says that the program is
-# 32-bit, which Windows it runs on, what the panel's controls and displays
-# mean, that one copy runs at a time, what to check when io.dll cannot be
-# loaded or the transceiver does not follow, the cable's pins, and how to
-# drive the simulator (its front panel and simctl, carriers in MHz).
+# 32-bit, which Windows it runs on, first what to mind before transmitting,
+# what the panel's controls and displays mean, that one copy runs at a time,
+# what to check when io.dll cannot be loaded or the transceiver does not
+# follow, the cable's pins, and how to drive the simulator (its front panel
+# and simctl, carriers in MHz).
 with zipfile.ZipFile(packages[0]) as z:
     for name in inside:
         if not name.endswith(('.exe', '.dll')):
@@ -65,8 +66,9 @@ if not re.search(r'^qd7150\.exe +the program \(32-bit', readme, re.M):
     failures.append('README.txt does not say that qd7150.exe is a 32-bit program')
 if 'Windows XP' not in readme or 'Windows 11' not in readme:
     failures.append('README.txt does not say which Windows versions the program runs on')
-for heading in ('The panel', 'One copy at a time', 'When io.dll cannot be loaded',
-                'When the transceiver does not follow', 'The cable', 'Without a transceiver'):
+for heading in ('Before you transmit', 'The panel', 'One copy at a time',
+                'When io.dll cannot be loaded', 'When the transceiver does not follow', 'The cable',
+                'Without a transceiver'):
     if not re.search(rf'^{re.escape(heading)}\r?\n-+\r?$', readme, re.M):
         failures.append(f'README.txt has no section "{heading}"')
 if not re.search(r'^ +simctl carrier 145\.\d{3} on\r?$', readme, re.M):

@@ -52,3 +52,9 @@ qd_wine_test(e2e.PlantedLibrariesAreNeverLoaded --dll-overrides winmm,comctl32=n
 # test, one program start for each.
 qd_wine_test(e2e.KeyedAtAChosenMoment @BUILD@/tests/win/e2e/e2e_driver.exe
     @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=KeyedAtAChosenMoment.*)
+# An evening at the station: the panel opened while keyed (the program started
+# keyed, and "VFO" while keyed) loads only the transmit channel, Alt+F4 and
+# Close in the system menu close it; a scan started below its range scans the
+# range; while scanning, the TX line names where a key-up would transmit.
+qd_wine_test(e2e.KeyedOpeningsTheScanRangeAndTheTxLine @BUILD@/tests/win/e2e/e2e_driver.exe
+    @BUILD@/tests/win/e2e/program/qd7150.exe --gtest_filter=Evening.*)

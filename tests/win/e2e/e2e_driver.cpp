@@ -1383,7 +1383,7 @@ TEST_F(Radio, WithoutAPanelNothingIsLoaded)
         }
         EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.600\n\nTX 145.000");
 
-        PostMessageA(panel, WM_COMMAND, IDCANCEL, 0);
+        PostMessageA(panel, WM_CLOSE, 0, 0);
         ASSERT_TRUE(waitFor([&] { return !IsWindow(panel) && IsWindowEnabled(main); }, patienceMs));
     }
 
@@ -1560,13 +1560,14 @@ TEST_F(Aids, EveryControlShowsItsTipUnderThePointer)
         {IDC_SHIFT_DOWN, L"<: repeater shift 12.5 kHz smaller"},
         {IDC_SHIFT_UP, L">: repeater shift 12.5 kHz larger"},
         {IDC_SHIFT_DISPLAY, L"Repeater shift: how far TX lies below RX in duplex"},
-        {IDC_SCAN, L"Scan: scanner halt \u2192 skip \u2192 off"},
+        {IDC_SCAN, L"Scan: scanner Halt \u2192 Jump (shown first as Skip) \u2192 Off"},
         {IDC_SCAN_START, L"Start: this channel begins the scan range"},
         {IDC_SCAN_STOP, L"Stop: this channel ends the scan range"},
         {IDC_WATCH, L"Watch: this channel is the priority watch channel; again to clear"},
         {IDC_MODE, L"Mode: this channel's scan mode, on \u2192 jump \u2192 off"},
         {IDC_SCANNER_DISPLAY, L"Scanner: state, scan range, this channel's scan mode, watch channel"},
-        {IDC_RESET, L"Reset: back to 145.600 MHz, duplex, 600 kHz shift, scanner off"},
+        {IDC_RESET, L"Reset: back to 145.600 MHz, duplex, 600 kHz shift, scanner off; "
+         L"every channel's scan mode back to On (lock-outs lost)"},
     };
     bringPanelIntoView();
     for (const auto &t : tips) {
@@ -1738,8 +1739,8 @@ TEST_F(Safety, ArrowsInTheRadioGroupsChangeNothingWhileKeyed)
 }
 
 // Enter on a radio button does nothing: the panel stays open, and the ticks
-// go on. On a push button it presses that button. Escape still closes the
-// panel.
+// go on. On a push button it presses that button. Escape does not close the
+// panel either.
 TEST_F(Safety, EnterNeverClosesThePanel)
 {
     ASSERT_NO_FATAL_FAILURE(tabToDuplex());
@@ -1770,8 +1771,16 @@ TEST_F(Safety, EnterNeverClosesThePanel)
     EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 146.000\n\nTX 145.400");
     EXPECT_TRUE(IsWindowVisible(panel));
 
+    from = mark();
+    at = now();
     ASSERT_NO_FATAL_FAILURE(pressKey(VK_ESCAPE));
-    EXPECT_TRUE(waitFor([&] { return !IsWindow(panel); }, patienceMs)) << "Escape did not close the panel";
+    ASSERT_NO_FATAL_FAILURE(pressKey(VK_TAB, true));  // handled after Escape
+    waitFor([&] { return focused() == IDC_BAND_LOW || !IsWindow(panel) || !IsWindowVisible(panel); }, patienceMs);
+    ASSERT_TRUE(IsWindow(panel) && IsWindowVisible(panel)) << "Escape closed the panel";
+    v = waitForLoads(
+        from, [&](const std::vector<Load> &l) { return !l.empty() && ms(at, l.back().time) >= 300; }, patienceMs);
+    ASSERT_GE(v.size(), 10u) << "the ticks stopped; " << describe(v, at);
+    EXPECT_EQ(v.back().channel, 464) << describe(v, at);
 }
 
 // With the frequency box open, a second copy brings the box to the front,
@@ -1993,6 +2002,137 @@ TEST_F(PlantedLibraries, AreNeverLoaded)
     EXPECT_TRUE(copy.loaded("user32.dll")) << "the library loads were not all seen";
     EXPECT_TRUE(copy.loaded("winmm.dll")) << "the system's winmm.dll was not loaded: no fine timer";
     EXPECT_NE(copy.library("io.dll").find(planted), std::string::npos) << "io.dll was not loaded beside it";
+}
+
+// ---- An evening at the station: openings while keyed, the scan range, the TX line ----
+
+// Each scenario starts the program itself, the line keyed first where it says.
+class Evening : public Radio {
+protected:
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(openSimulator()); }
+
+    // Waits for 15 loads from `from` on, over 200 ms at least (an opening
+    // takes its time after its first load); returns them.
+    std::vector<Load> openingLoads(LONG64 from)
+    {
+        return waitForLoads(from, [&](const std::vector<Load> &l) {
+            return l.size() >= 15 && ms(l.front().time, l.back().time) >= 200;
+        }, patienceMs);
+    }
+
+    // Expects that the loads `v` are all of `channel`, and 15 of them.
+    void expectOnly(const std::vector<Load> &v, int channel, const char *what)
+    {
+        EXPECT_GE(v.size(), 15u) << what << ": the ticks stopped; " << describe(v, v.empty() ? now() : v.front().time);
+        for (const Load &l : v) {
+            if (l.channel != channel) {
+                ADD_FAILURE() << what << ": " << channel << " alone; " << describe(v, v.front().time);
+                return;
+            }
+        }
+    }
+
+    // The panel closed (`how` posted to it, or Alt+F4 through the input
+    // queue when `how` is 0), then the main window it shows.
+    HWND closeBy(UINT how)
+    {
+        if (how != 0) {
+            PostMessageA(panel, how, how == WM_SYSCOMMAND ? SC_CLOSE : 0, 0);
+        } else {
+            bringPanelIntoView();
+            bringToFront(panel);
+            INPUT keys[4] = {};
+            const WORD order[] = {VK_MENU, VK_F4, VK_F4, VK_MENU};  // Alt held around F4
+            for (int i = 0; i < 4; ++i) {
+                keys[i].type = INPUT_KEYBOARD;
+                keys[i].ki.wVk = order[i];
+                keys[i].ki.wScan = static_cast<WORD>(MapVirtualKeyA(order[i], MAPVK_VK_TO_VSC));
+                keys[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+            }
+            SendInput(4, keys, sizeof(INPUT));
+        }
+        HWND main = nullptr;
+        waitFor([&] { return !IsWindow(panel) && (main = findWindow("RootClass", "QD7150-Control")) != nullptr; },
+                patienceMs);
+        return main;
+    }
+};
+
+// Keyed as the program starts, and keyed as "VFO" opens the panel again, the
+// opening loads only the home channel's transmit channel, 384 in duplex, never
+// the home channel 432 (a repeater's output). Between them, Alt+F4 closes the
+// panel, and so does Close in the system menu (the close box's way) at the end.
+TEST_F(Evening, KeyedAtAnOpeningOnlyTheTransmitChannelIsLoaded)
+{
+    key(true);
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    expectOnly(openingLoads(0), 384, "started keyed");
+    key(false);
+    ASSERT_TRUE(waitFor([&] { return sim->channel == homeChannel; }, patienceMs)) << "released: not back on 432";
+
+    HWND main = closeBy(0);
+    ASSERT_NE(main, nullptr) << "Alt+F4 did not close the panel";
+    key(true);
+    LONG64 from = mark();
+    HWND old = panel;
+    PostMessageA(main, WM_COMMAND, IDM_VFO, 0);
+    panel = waitForPanel(old);
+    ASSERT_NE(panel, nullptr) << "\"VFO\" opened no panel";
+    expectOnly(openingLoads(from), 384, "reopened keyed");
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.600\n\nTX 145.000");
+    key(false);
+    EXPECT_NE(closeBy(WM_SYSCOMMAND), nullptr) << "Close in the system menu did not close the panel";
+}
+
+// The range 400..410 and Scan pressed on 390, below it: after the scan's first
+// load, every load lies in the range, and the whole range is swept.
+TEST_F(Evening, AScanStartedBelowItsRangeScansTheRange)
+{
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_NO_FATAL_FAILURE(setRange400To410(homeChannel));
+    ASSERT_NO_FATAL_FAILURE(stepTo(400, 390));
+    int64_t at = now();
+    ASSERT_NO_FATAL_FAILURE(click(IDC_SCAN));
+    LONG64 from = mark();  // only the scanner loads from here on
+    auto swept = [](const std::vector<Load> &l) {
+        for (int ch = 400; ch <= 410; ++ch) {
+            if (std::none_of(l.begin(), l.end(), [ch](const Load &x) { return x.channel == ch; })) {
+                return false;
+            }
+        }
+        return true;
+    };
+    std::vector<Load> v = waitForLoads(from, swept, 3000);
+    ASSERT_FALSE(v.empty()) << "the scan loaded nothing";
+    for (size_t i = 1; i < v.size(); ++i) {
+        ASSERT_TRUE(v[i].channel >= 400 && v[i].channel <= 410) << "outside 400..410; " << describe(v, at);
+    }
+    EXPECT_TRUE(swept(v)) << "not every channel of 400..410 in 3 s; " << describe(v, at);
+}
+
+// Halted on the busy repeater output 145.7125 MHz (441), the TX line names
+// where a key-up would transmit: its input, 145.1125 MHz (393), in the
+// display's digits; keyed, that channel alone is loaded.
+TEST_F(Evening, WhileScanningTheTxLineShowsWhereAKeyUpWouldTransmit)
+{
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    carrier(441, true);
+    int64_t at = now();
+    ASSERT_NO_FATAL_FAILURE(click(IDC_SCAN));
+    LONG64 from = mark();
+    std::vector<Load> v = waitForLoads(
+        from, [](const std::vector<Load> &l) { return !l.empty() && l.back().channel == 441; }, patienceMs);
+    ASSERT_FALSE(v.empty() || v.back().channel != 441) << "the scan did not halt on 441; " << describe(v, at);
+    Sleep(200);
+    ASSERT_EQ(loads(from).size(), v.size()) << "not halted; " << describe(loads(from), at);
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.712\n\nTX 145.113");
+
+    v = keyAndHold(true, 400, &at);
+    ASSERT_FALSE(v.empty()) << "nothing loaded while keyed";
+    for (const Load &l : v) {
+        ASSERT_EQ(l.channel, 393) << "keyed: 145.1125 MHz alone; " << describe(v, at);
+    }
+    EXPECT_EQ(text(IDC_FREQUENCY_DISPLAY), "RX 145.712\n\nTX 145.113");
 }
 
 }  // namespace

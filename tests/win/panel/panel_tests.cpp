@@ -990,15 +990,15 @@ void CALLBACK endPanel(HWND, UINT, UINT_PTR timer, DWORD)
     }
 }
 
-// IDCANCEL and the close box end the panel with 1. The panel has no OK
-// button: IDOK (the dialog's Enter, should the panel's own keys not be read)
-// ends nothing, and the panel goes on ticking.
-TEST(PanelModal, CancelAndCloseGiveResultOneAndOkEndsNothing)
+// The close box and Close in the system menu (Alt+F4) end the panel with 1.
+// The panel has no OK button: IDOK (the dialog's Enter, should the panel's
+// own keys not be read) ends nothing, and the panel goes on ticking.
+TEST(PanelModal, ClosingsGiveResultOneAndOkEndsNothing)
 {
     const Ending endings[] = {
-        {"IDCANCEL", WM_COMMAND, IDCANCEL, false},
         {"close box", WM_CLOSE, 0, false},
-        {"IDOK, then IDCANCEL", WM_COMMAND, IDCANCEL, true},
+        {"Close in the system menu, Alt+F4", WM_SYSCOMMAND, SC_CLOSE, false},
+        {"IDOK, then the close box", WM_CLOSE, 0, true},
     };
     for (const Ending &e : endings) {
         SCOPED_TRACE(e.what);
@@ -1017,6 +1017,45 @@ TEST(PanelModal, CancelAndCloseGiveResultOneAndOkEndsNothing)
         pumpFor(100);
         EXPECT_TRUE(traffic.empty()) << "no tick after the panel is gone";
     }
+}
+
+size_t loadsAtEscape;  // the loads made before Escape came; 0 until it has
+
+// Escape as the dialog makes it of the key (IDCANCEL), and the key itself
+// through the panel's dialog loop; ten ticks later, the close box.
+void CALLBACK escapeThenClose(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND panel = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), findPanel, reinterpret_cast<LPARAM>(&panel));
+    size_t loads = loadedChannels().size();
+    if (panel == nullptr || loads < 2) {
+        return;
+    }
+    if (loadsAtEscape == 0) {
+        loadsAtEscape = loads;
+        PostMessageA(panel, WM_COMMAND, IDCANCEL, 0);
+        HWND focus = GetFocus() != nullptr ? GetFocus() : panel;
+        PostMessageA(focus, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+        PostMessageA(focus, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0010001u));
+    } else if (loads >= loadsAtEscape + 10) {
+        KillTimer(nullptr, timer);
+        PostMessageA(panel, WM_CLOSE, 0, 0);
+    }
+}
+
+// Closed, the panel no longer follows the transmitter: one stray key must
+// not do that. Escape ends nothing, as the dialog's IDCANCEL or as the key.
+TEST(PanelModal, EscapeEndsNothing)
+{
+    resetProgram();
+    loadsAtEscape = 0;
+    UINT_PTR timer = SetTimer(nullptr, 0, 20, escapeThenClose);
+    ASSERT_NE(timer, 0u);
+    INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1101), nullptr, controlPanelProc, 0);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(result, 1);
+    ASSERT_NE(loadsAtEscape, 0u) << "Escape never came";
+    EXPECT_GE(loadedChannels().size(), loadsAtEscape + 10) << "Escape ended the panel";
 }
 
 // ---- 8. Names for screen readers --------------------------------------------------

@@ -139,7 +139,7 @@ TEST(Program, StartsWithThePanelThenTheMainWindowAndEnds)
         EXPECT_EQ(controlText(again, 2112), "RX 145.600\n\nTX 145.000");
         EXPECT_EQ(controlText(again, 3004), "-600.0KHz");
         SendMessageA(again, WM_COMMAND, 1107, 0);
-        PostMessageA(again, WM_COMMAND, IDCANCEL, 0);
+        PostMessageA(again, WM_CLOSE, 0, 0);
         ASSERT_TRUE(waitFor([&] { return !IsWindow(again); }));
         EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(main) != 0; }));
     }

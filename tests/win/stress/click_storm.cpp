@@ -467,7 +467,7 @@ TEST(ClickStorm, RandomClicksSignalsAndKeyingDoNotBreakTheProgram)
             PostMessageA(old, WM_CLOSE, 0, 0);
             break;
         case 1:
-            PostMessageA(old, WM_COMMAND, IDCANCEL, 0);
+            PostMessageA(old, WM_SYSCOMMAND, SC_CLOSE, 0);
             break;
         default:
             PostMessageA(old, WM_CLOSE, 0, 0);
@@ -616,7 +616,7 @@ TEST(ClickStorm, RandomClicksSignalsAndKeyingDoNotBreakTheProgram)
     EXPECT_EQ(textOf(GetDlgItem(p.panel, 2112)), homeText);
 
     // Close the panel, then "Avsluta": exit code 0.
-    PostMessageA(p.panel, WM_COMMAND, IDCANCEL, 0);
+    PostMessageA(p.panel, WM_CLOSE, 0, 0);
     ASSERT_TRUE(waitFor([&] { return !IsWindow(p.panel) && IsWindowVisible(p.main) && IsWindowEnabled(p.main); }))
         << "the panel did not close";
     PostMessageA(p.main, WM_COMMAND, 1002, 0);

@@ -3,9 +3,9 @@
 // program, and a thread timer of the test plays the operator. For every panel
 // it keys the simulated transmitter and lets it go again, takes the two
 // brushes the frequency display is painted with, presses a few buttons and
-// closes the panel (IDCANCEL, IDOK then IDCANCEL, the close box or Escape,
-// in turn); back in the main window it checks that the panel and both brushes
-// are gone and opens the next one. GDI objects, kernel handles and the thread's windows are
+// closes the panel (Close in the system menu, IDOK then the close box, the
+// close box or Alt+F4, in turn); back in the main window it checks that the
+// panel and both brushes are gone and opens the next one. GDI objects, kernel handles and the thread's windows are
 // counted after the first few openings and after the last: they must not
 // grow. Ten more openings then leave a brush, an event and a window behind on
 // purpose, to show that the counts see a leak of one object per opening.
@@ -166,25 +166,25 @@ void pressButtons(HWND panel, int opening)
     }
 }
 
-// IDCANCEL, IDOK (which ends nothing) followed by IDCANCEL, the close box
-// and the Escape key, in turn.
+// Close in the system menu, IDOK (which ends nothing) followed by the close
+// box, the close box and the keys Alt+F4, in turn.
 void closePanel(HWND panel, int opening)
 {
     switch (opening % 4) {
     case 0:
-        PostMessageA(panel, WM_COMMAND, IDCANCEL, 0);
+        PostMessageA(panel, WM_SYSCOMMAND, SC_CLOSE, 0);
         break;
     case 1:
         PostMessageA(panel, WM_COMMAND, IDOK, 0);
-        PostMessageA(panel, WM_COMMAND, IDCANCEL, 0);
+        PostMessageA(panel, WM_CLOSE, 0, 0);
         break;
     case 2:
         PostMessageA(panel, WM_CLOSE, 0, 0);
         break;
     default: {
         HWND focus = GetDlgItem(panel, IDC_STEP_DOWN);
-        PostMessageA(focus, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-        PostMessageA(focus, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0010001u));
+        PostMessageA(focus, WM_SYSKEYDOWN, VK_F4, 0x203E0001);  // with Alt held
+        PostMessageA(focus, WM_SYSKEYUP, VK_F4, static_cast<LPARAM>(0xE03E0001u));
         break;
     }
     }

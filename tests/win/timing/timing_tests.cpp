@@ -41,7 +41,7 @@ BOOL CALLBACK closeOwnPanel(HWND window, LPARAM)
     char title[64] = "";
     GetWindowTextA(window, title, sizeof title);
     if (lstrcmpA(title, "QD-7150 Control") == 0) {
-        PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+        PostMessageA(window, WM_CLOSE, 0, 0);
         return FALSE;
     }
     return TRUE;
