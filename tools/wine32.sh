@@ -51,6 +51,8 @@ qd_i386_emulator() {
 qd_wine32_decide() {
     local status=$1 output=$2 emulator=$3
     QD_WINE32_DETAIL=${output%%$'\n'*}
+    # The shell's own "SCRIPT: line N: " before its message says nothing.
+    [[ $QD_WINE32_DETAIL =~ ^[^:]*:\ line\ [0-9]+:\ (.*)$ ]] && QD_WINE32_DETAIL=${BASH_REMATCH[1]}
     if [ "$status" -eq 0 ]; then
         if [ -n "$emulator" ]; then QD_WINE32_MODE=emulated; else QD_WINE32_MODE=native; fi
     elif [[ $output == *"Exec format error"* ]]; then

@@ -12,8 +12,9 @@ trap 'rm -rf "$work"' EXIT
 
 printf '#!/bin/sh\necho "wine-8.0 (Debian 8.0~repack-4)"\n' >"$work/native"
 # An ELF header the kernel's loader rejects, as it rejects every 32-bit
-# program without IA-32 emulation: "Exec format error".
-printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000\002\000\003\000garbage' >"$work/refused"
+# program without IA-32 emulation: "Exec format error". Its machine (0xbeef)
+# is none that an emulator registered on this machine would take.
+printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000\002\000\357\276garbage' >"$work/refused"
 printf '#!/bin/sh\necho "emulated" >/dev/null\n' >"$work/qemu-i386"
 chmod +x "$work/native" "$work/refused" "$work/qemu-i386"
 
