@@ -33,7 +33,7 @@ start=$(date +%s)
 bash tests/wine/wine-env.sh start $state >$state/prefix.log 2>&1 || { cat $state/prefix.log; status=1; }
 bash tests/wine/wine-env.sh stop $state >/dev/null 2>&1
 prefix_s=$(($(date +%s) - start))
-echo "test: the Wine prefix with its 32-bit side, under emulation, made in ${prefix_s}s"
+echo "test: the Wine prefix with its 32-bit side ready, under emulation, in ${prefix_s}s"
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
