@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the project needs on a fresh Debian machine, the 32-bit Wine
 # (wine32, architecture i386) that runs the i686 build beside wine64 among it,
-# tells whether this machine can run 32-bit Windows programs, then configures
-# and builds everything: the host tests and both Windows builds.
+# tells whether this machine can run 32-bit Windows programs (where its kernel
+# refuses them, registers Debian's user-mode emulator for them), then
+# configures and builds everything: the host tests and both Windows builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,13 +36,22 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # Whether the kernel runs 32-bit programs is known only by running one: the
-# wine32 loader itself is a 32-bit program. Without it the i686 tests are
-# skipped, and everything else still runs.
-if out=$(/usr/lib/wine/wine --version 2>&1); then
-    echo "setup: this machine runs 32-bit Windows programs ($out, /usr/lib/wine/wine): the i686 tests run"
-else
-    echo "setup: this machine cannot run 32-bit Windows programs (/usr/lib/wine/wine --version: ${out:-no output}): the i686 tests will be skipped"
-fi
+# wine32 loader itself is a 32-bit program (tools/wine32.sh). Where the kernel
+# refuses it ("Exec format error": IA-32 emulation built out or turned off),
+# Debian's user-mode emulator qemu-i386 (package qemu-user) is registered with
+# the kernel's binfmt_misc for i386 programs, until the machine restarts, and
+# the emulated set of i686 tests runs under it (tests/wine/CMakeLists.txt).
+# qemu-user-binfmt and qemu-user-static would register some thirty other
+# architectures and, on amd64, not i386. Where the loader runs natively, or
+# cannot run for another reason, nothing is installed or registered. Without
+# a 32-bit loader the i686 tests are skipped, and everything else still runs.
+. tools/wine32.sh
+qd_install_emulator() {
+    $SUDO bash tools/apt-install.sh qemu-user >&2 || { echo "qemu-user could not be installed (see above)"; return 1; }
+}
+qd_register_emulator() { $SUDO bash tools/wine32.sh register "$1"; }
+mkdir -p build/wine
+qd_wine32_setup /usr/lib/wine/wine /usr/bin/qemu-i386 build/wine/no-emulator
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)"

@@ -13,7 +13,10 @@
 # DLL that is not a Known DLL). Wine hands WINEDLLOVERRIDES to a program's
 # children from its own start, whatever the program sets.
 # Exits with the program's exit code, or with 77 ("skipped") when the program
-# is an i686 one and this machine cannot run 32-bit programs.
+# is an i686 one and this machine cannot run 32-bit programs, or runs them
+# only under emulation (wine-env.sh) and the test is not one of the emulated
+# set (tests/wine/CMakeLists.txt gives those QD_WINE_EMULATED=1, and those
+# whose assertions depend on timing QD_WINE_TIMING=1, for the reason).
 set -uo pipefail
 state=$1
 shift
@@ -31,6 +34,22 @@ while :; do
     esac
 done
 here=$(dirname "$(realpath "$0")")
+# Whether an i686 program runs here is known before any copy of the prefix.
+if [ "$build" = win32 ]; then
+    if [ -f "$state/no-wine32" ]; then
+        echo "SKIPPED: this machine cannot run 32-bit Windows programs: $(cat "$state/no-wine32")"
+        exit 77
+    fi
+    if [ -f "$state/wine32-emulated" ] && [ "${QD_WINE_EMULATED:-}" != 1 ]; then
+        emulated="this machine runs 32-bit programs only under emulation ($(cat "$state/wine32-emulated")), many times slower"
+        if [ "${QD_WINE_TIMING:-}" = 1 ]; then
+            echo "SKIPPED: $emulated, and this test's assertions depend on timing, which means nothing there"
+        else
+            echo "SKIPPED: $emulated, and this test is not in the emulated set (CTest label i686-emulated)"
+        fi
+        exit 77
+    fi
+fi
 out=$(mktemp)
 own=""
 finish() {
@@ -56,10 +75,6 @@ export WINEPREFIX="$state/prefix" WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=
 export DISPLAY=$(cat "$state/display")
 case "$build" in
 win32)
-    if [ -f "$state/no-wine32" ]; then
-        echo "SKIPPED: this machine cannot run 32-bit Windows programs: $(cat "$state/no-wine32")"
-        exit 77
-    fi
     wine=$(cat "$state/wine32")
     ;;
 win64)

@@ -10,9 +10,13 @@
 #                                  STATE_DIR's prefix in RUN_DIR, for one test
 #                                  (wine-env.sh stop RUN_DIR ends them)
 # Whether this machine can run 32-bit programs is found by running the 32-bit
-# loader: STATE_DIR/wine32 then names it for run.sh; when it cannot,
-# STATE_DIR/no-wine32 holds the reason and run.sh skips the i686 programs.
+# loader (tools/wine32.sh): STATE_DIR/wine32 then names it for run.sh, and
+# STATE_DIR/wine32-emulated the emulator when it runs only under one (a kernel
+# that refuses 32-bit programs, with an emulator registered for them by
+# tools/setup.sh); when it cannot run, STATE_DIR/no-wine32 holds the reason
+# and run.sh skips the i686 programs.
 set -uo pipefail
+. "$(dirname "$(realpath "$0")")/../../tools/wine32.sh"
 action=$1
 state=$2
 mkdir -p "$state"
@@ -33,7 +37,7 @@ stop() {
         kill "$(cat "$state/xvfb.pid")" 2>/dev/null
         rm -f "$state/xvfb.pid"
     fi
-    rm -f "$state/display" "$state/wine32"
+    rm -f "$state/display" "$state/wine32" "$state/wine32-emulated"
 }
 
 own_display=""  # set once we have started a display of our own
@@ -59,19 +63,31 @@ prefix() {
     export DISPLAY=$(cat "$state/display")
     # The 32-bit loader (QD_WINE32_LOADER names another, to try a machine
     # without one).
-    rm -f "$state/no-wine32" "$state/wine32"
-    local wine32=${QD_WINE32_LOADER:-/usr/lib/wine/wine} out
-    if out=$("$wine32" --version 2>&1); then
+    rm -f "$state/no-wine32" "$state/wine32" "$state/wine32-emulated"
+    local wine32=${QD_WINE32_LOADER:-/usr/lib/wine/wine}
+    qd_wine32_probe "$wine32"
+    case $QD_WINE32_MODE in
+    native | emulated)
         echo "$wine32" > "$state/wine32"
-        if [ -d "$WINEPREFIX/drive_c/windows" ] && [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
-            # A prefix made before wine32 was installed has no 32-bit system folder.
-            echo "remaking $WINEPREFIX: it has no 32-bit system folder"
+        [ "$QD_WINE32_MODE" = emulated ] && echo "$QD_WINE32_EMULATOR" > "$state/wine32-emulated"
+        if [ -d "$WINEPREFIX/drive_c/windows" ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/rundll32.exe" ]; then
+            # A prefix made while the 32-bit loader could not run has an
+            # empty 32-bit system folder, or none.
+            echo "remaking $WINEPREFIX: its 32-bit system folder is empty"
             rm -rf "$WINEPREFIX"
         fi
-    else
-        echo "$wine32 --version failed: ${out%%$'\n'*} (is wine32:i386 installed?)" > "$state/no-wine32"
-    fi
-    # The first start of a prefix takes about ten seconds.
+        ;;
+    refused)
+        # tools/setup.sh leaves in STATE_DIR/no-emulator why it registered none.
+        echo "$wine32 --version: $QD_WINE32_DETAIL, and no emulator is registered for i386 programs" \
+            "($(cat "$state/no-emulator" 2>/dev/null || echo "tools/setup.sh registers one, as root"))" > "$state/no-wine32"
+        ;;
+    *)
+        echo "$wine32 --version failed: $QD_WINE32_DETAIL (is wine32:i386 installed?)" > "$state/no-wine32"
+        ;;
+    esac
+    # The first start of a prefix takes about ten seconds; where the 32-bit
+    # loader runs under emulation, its 32-bit side takes minutes more.
     "$wine" wineboot -i >"$state/wineboot.log" 2>&1 </dev/null
     /usr/lib/wine/wineserver -w 2>/dev/null
     # Wine's own fonts (Debian's fonts-wine) in the prefix's font folder, where
@@ -116,8 +132,11 @@ prefix() {
     echo "wine environment ready on display $DISPLAY, prefix $WINEPREFIX"
     if [ -f "$state/no-wine32" ]; then
         echo "32-bit programs cannot run here; the i686 programs will be skipped: $(cat "$state/no-wine32")"
+    elif [ -f "$state/wine32-emulated" ]; then
+        echo "32-bit programs run here only under emulation ($QD_WINE32_DETAIL under $(cat "$state/wine32-emulated")):" \
+            "the i686 programs of the emulated set run, the others are skipped"
     else
-        echo "32-bit programs run here ($out): the i686 programs run"
+        echo "32-bit programs run here ($QD_WINE32_DETAIL): the i686 programs run"
     fi
 }
 
@@ -137,6 +156,7 @@ copy() {
         xargs -0 cp -p --parents --remove-destination -t "$WINEPREFIX")
     [ -f "$1/wine32" ] && cp "$1/wine32" "$state/"
     [ -f "$1/no-wine32" ] && cp "$1/no-wine32" "$state/"
+    [ -f "$1/wine32-emulated" ] && cp "$1/wine32-emulated" "$state/"
     return 0
 }
 
