@@ -40,11 +40,6 @@ int transmitChannel(int n)
     return (radioState.duplexMode == 1) ? shiftedChannel(n, radioState.shiftChannels) : n;
 }
 
-bool transmitOutsideBand()
-{
-    return !isBandChannel(transmitChannel(radioState.channel));
-}
-
 void formatFrequencyLines(char *buffer, size_t size, int rx, int tx)
 {
     ChannelFrequency r = channelToFrequency(rx);

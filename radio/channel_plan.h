@@ -39,10 +39,6 @@ int shiftedChannel(int n, int shift);
 int receiveChannel(int n);
 int transmitChannel(int n);
 
-// Whether the selected channel's transmit channel, under the current duplex
-// mode and shift, lies outside the band.
-bool transmitOutsideBand();
-
 // "RX %d.%.3d\n\nTX %d.%.3d" for channel n under the current duplex mode and shift.
 void formatFrequencies(char *buffer, size_t size, int n);
 // The same text for a receive channel rx and a transmit channel tx.

@@ -361,14 +361,18 @@ void advanceScan(PanelWindow window)
     moveOn(window, keyedStopChoice());
 }
 
-void showFrequencyDisplay(PanelWindow window)
+int shownTransmitChannel()
 {
     const RadioState &rs = radioState;
     if (rs.scanState == ScanOff) {
-        showFrequencies(window, rs.channel);
-        return;
+        return transmitChannel(rs.channel);
     }
-    showFrequencyLines(window, receiveChannel(rs.channel), keyedTransmitChannel(keyedStopChoice()));
+    return keyedTransmitChannel(keyedStopChoice());
+}
+
+void showFrequencyDisplay(PanelWindow window)
+{
+    showFrequencyLines(window, receiveChannel(radioState.channel), shownTransmitChannel());
 }
 
 void formatScannerStatus(char *buffer, size_t size)

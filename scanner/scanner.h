@@ -75,6 +75,10 @@ void advanceScan(PanelWindow window);
 
 void formatScannerStatus(char *buffer, size_t size);
 void showScannerStatus(PanelWindow window);
+// The channel the frequency display's TX line names: with the scanner off the
+// selected channel's transmit channel; while it runs, where a key-up would
+// transmit (keyedStopChoice). The display's colour and tip follow it too.
+int shownTransmitChannel();
 // The frequency display: with the scanner off, the selected channel's RX and
 // TX; while it runs, the TX line names where a key-up would transmit.
 void showFrequencyDisplay(PanelWindow window);

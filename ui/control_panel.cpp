@@ -6,6 +6,7 @@
 #include "radio/platform_seam.h"
 #include "radio/radio_state.h"
 #include "res/resource.h"
+#include "scanner/scanner.h"
 #include "ui/panel_commands.h"
 #include "ui/panel_input.h"
 #include "ui/panel_names.h"
@@ -86,7 +87,9 @@ INT_PTR onCtlColorStatic(HDC dc, HWND control)
     bool keyed = radioState.txActive != 0;
     COLORREF colour = keyed ? transmitColour : receiveColour;
     HBRUSH brush = keyed ? transmitBrush : receiveBrush;
-    if (transmitOutsideBand()) {
+    // The TX frequency the display names: while scanning, where a key-up would
+    // transmit.
+    if (!isBandChannel(shownTransmitChannel())) {
         colour = keyed ? keyedOutsideBandColour : outsideBandColour;
         brush = keyed ? keyedOutsideBrush : outsideBrush;
     }

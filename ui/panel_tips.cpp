@@ -9,6 +9,7 @@
 #include "radio/port_library.h"
 #include "radio/system_library.h"
 #include "res/resource.h"
+#include "scanner/scanner.h"
 
 namespace {
 
@@ -93,7 +94,7 @@ unsigned currentFrequencyTipParts()
             parts |= PortWithoutIn;
         }
     }
-    if (transmitOutsideBand()) {
+    if (!isBandChannel(shownTransmitChannel())) {
         parts |= TransmitOutside;
     }
     return parts;

@@ -842,6 +842,18 @@ TEST_F(Panel, TransmitOutsideTheBandShowsInColourAndTip)
         EXPECT_EQ(tipAfterTicks(dialog, step.outside ? outsideTip : displayTip),
                   step.outside ? outsideTip : displayTip);
     }
+    // While scanning the TX line names where a key-up would transmit, and the
+    // colour and tip go with it: on a repeater output with a shift of 200
+    // channels that is 143.200 MHz, though the scan itself listens in simplex.
+    SCOPED_TRACE("scanning on 440 with the shift at 200");
+    statusByte = 0;
+    radioState.shiftChannels = 200;
+    radioState.channel = 440;
+    press(dialog, 1109);
+    EXPECT_EQ(text(dialog, 2112), "RX 145.700\n\nTX 143.200");
+    COLORREF c = displayBackground(dialog);
+    EXPECT_EQ(c, amber) << std::hex << c;
+    EXPECT_EQ(tipAfterTicks(dialog, outsideTip), outsideTip);
 }
 
 // A port that reaches nothing, or a transmitter that cannot be followed, is
