@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -171,65 +172,94 @@ inline std::string lowerCase(std::string s)
 }
 
 // A copy of the program run under our debugging, so that every library it
-// loads is seen, however briefly it runs. The debugging loop runs on a thread
-// of its own, the one that started the copy, while the test looks at windows.
+// loads is seen, however briefly it runs. The debugging runs in a process of
+// its own, watch_copy.exe, which reports through a pipe read here: the driver
+// keeps to its one thread while it looks at windows (watch_copy.cpp says why).
 class WatchedCopy {
 public:
     // Starts `path` in the working directory `cwd` (null: ours), both UTF-8.
     explicit WatchedCopy(const std::string &path, const char *cwd = nullptr)
     {
-        started = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        entered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        this->path = path;
-        if (cwd) {
-            this->cwd = cwd;
-        }
-        watcher = CreateThread(nullptr, 0, watchThread, this, 0, nullptr);
-        if (watcher) {
-            WaitForSingleObject(started, INFINITE);  // set once CreateProcess has returned
+        // QD_WATCH_COPY names the watcher (the tests name the x86_64 build's
+        // for both builds); else it is the one of the driver's own build.
+        wchar_t named[MAX_PATH] = L"", self[MAX_PATH] = L"";
+        std::wstring watcher;
+        DWORD n = GetEnvironmentVariableW(L"QD_WATCH_COPY", named, MAX_PATH);
+        if (n > 0 && n < MAX_PATH) {
+            watcher = named;
         } else {
-            SetEvent(done);
+            GetModuleFileNameW(nullptr, self, MAX_PATH);
+            watcher = self;
+            watcher = watcher.substr(0, watcher.find_last_of(L'\\')) + L"\\..\\common\\watch_copy.exe";
         }
+        std::wstring commandLine = L"\"" + watcher + L"\" " + std::to_wstring(GetCurrentProcessId()) + L" \"" +
+                                   wide(path) + L"\"" + (cwd ? L" \"" + wide(cwd) + L"\"" : L"");
+        SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+        HANDLE writeEnd = nullptr;
+        // Room for every line of a run, so that the watcher never waits for
+        // the driver to read (the copy would wait with it).
+        if (!CreatePipe(&pipe, &writeEnd, &inherited, 1 << 16)) {
+            finished = true;
+            return;
+        }
+        SetHandleInformation(pipe, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = writeEnd;
+        si.hStdError = writeEnd;
+        PROCESS_INFORMATION pi = {};
+        if (CreateProcessW(watcher.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                           nullptr, &si, &pi)) {
+            watcherProcess = pi.hProcess;
+            CloseHandle(pi.hThread);
+        } else {
+            startError = GetLastError();
+            finished = true;
+        }
+        CloseHandle(writeEnd);  // the watcher's copy is the only one left: its end is the pipe's
+        read([this] { return process != nullptr || finished; }, INFINITE);
     }
 
     ~WatchedCopy()
     {
         end();
-        if (watcher) {
-            WaitForSingleObject(watcher, INFINITE);
-            CloseHandle(watcher);
+        ended(INFINITE);
+        if (watcherProcess) {
+            WaitForSingleObject(watcherProcess, INFINITE);
+            CloseHandle(watcherProcess);
         }
-        if (info.hProcess) {
-            CloseHandle(info.hProcess);
-            CloseHandle(info.hThread);
+        if (process) {
+            CloseHandle(process);
         }
-        CloseHandle(started);
-        CloseHandle(entered);
-        CloseHandle(done);
+        if (pipe) {
+            CloseHandle(pipe);
+        }
     }
 
     // Ends the copy at once, if it still runs.
     void end()
     {
-        if (info.hProcess && !ended(0)) {
-            TerminateProcess(info.hProcess, 99);
+        if (process && !ended(0)) {
+            TerminateProcess(process, 99);
         }
     }
 
-    bool running() const { return info.hProcess != nullptr; }
-    DWORD pid() const { return info.dwProcessId; }
+    bool running() const { return process != nullptr; }
+    DWORD pid() const { return processId; }
+    // Why it could not be started (GetLastError's code), when it could not.
+    DWORD startError = 0;
     // Whether the copy's own code has begun: its loader has loaded what it
     // imports and stops at the breakpoint it gives a debugger, the last thing
     // before the program's entry point runs.
-    bool hasEntered(DWORD ms) const { return WaitForSingleObject(entered, ms) == WAIT_OBJECT_0; }
+    bool hasEntered(DWORD ms) { return read([this] { return entered || finished; }, ms); }
     // Whether the copy has ended and its last debugging event has been seen.
-    bool ended(DWORD ms) const { return WaitForSingleObject(done, ms) == WAIT_OBJECT_0; }
+    bool ended(DWORD ms) { return read([this] { return finished; }, ms); }
 
     DWORD exitCode() const
     {
         DWORD code = 99;
-        GetExitCodeProcess(info.hProcess, &code);
+        GetExitCodeProcess(process, &code);
         return code;
     }
 
@@ -252,64 +282,66 @@ public:
     bool loaded(const char *name) const { return !library(name).empty(); }
 
 private:
-    PROCESS_INFORMATION info = {};
-    HANDLE started = nullptr;
-    HANDLE entered = nullptr;
-    HANDLE done = nullptr;
-    HANDLE watcher = nullptr;
-    std::string path, cwd;
+    HANDLE pipe = nullptr;            // our end of the watcher's output
+    HANDLE watcherProcess = nullptr;  // watch_copy.exe
+    HANDLE process = nullptr;         // the copy, duplicated to us by the watcher
+    DWORD processId = 0;
+    bool entered = false;
+    bool finished = false;  // the copy's end seen, or no watcher (any more)
+    std::string pending;    // a line not yet whole
 
-    static DWORD WINAPI watchThread(void *self)
+    // Reads the watcher's lines until `done` holds or `ms` have passed
+    // (INFINITE: until it holds or the watcher has gone); what `done` says then.
+    template <typename Done>
+    bool read(Done done, DWORD ms)
     {
-        static_cast<WatchedCopy *>(self)->watch();
-        return 0;
-    }
-
-    // Plain threads, not std::thread: the shipped build's drivers have no
-    // threading runtime.
-    void watch()
-    {
-        STARTUPINFOW si = {};
-        si.cb = sizeof si;
-        std::wstring program = wide(path), directory = wide(cwd);
-        std::wstring commandLine = L"\"" + program + L"\"";
-        PROCESS_INFORMATION pi = {};
-        bool ok = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
-                                 nullptr, cwd.empty() ? nullptr : directory.c_str(), &si, &pi) != 0;
-        if (ok) {
-            info = pi;
-        }
-        SetEvent(started);
-        while (ok) {
-            DEBUG_EVENT event;
-            if (!WaitForDebugEvent(&event, 1000)) {
-                continue;
-            }
-            if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT && event.u.CreateProcessInfo.hFile) {
-                CloseHandle(event.u.CreateProcessInfo.hFile);
-            } else if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT) {
-                std::string name;
-                if (event.u.LoadDll.hFile) {
-                    name = finalPathOf(event.u.LoadDll.hFile);
-                    CloseHandle(event.u.LoadDll.hFile);
-                }
-                libraries.push_back(name.empty() ? "?" : lowerCase(name));
-            }
-            DWORD status = DBG_CONTINUE;
-            if (event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT) {
-                if (event.u.Exception.ExceptionRecord.ExceptionCode == EXCEPTION_BREAKPOINT) {
-                    SetEvent(entered);  // the loader's, before the entry point
-                } else {
-                    status = DBG_EXCEPTION_NOT_HANDLED;  // the program's own handling goes on
-                }
-            }
-            ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
-            if (event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT) {
+        DWORD start = GetTickCount();
+        while (!done()) {
+            DWORD available = 0;
+            if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) {
+                finished = true;  // the watcher has gone, and said all it had to say
                 break;
             }
+            if (available == 0) {
+                if (ms != INFINITE && GetTickCount() - start >= ms) {
+                    break;
+                }
+                Sleep(5);
+                continue;
+            }
+            char buffer[4096];
+            DWORD got = 0;
+            if (!ReadFile(pipe, buffer, available < sizeof buffer ? available : sizeof buffer, &got, nullptr)) {
+                finished = true;
+                break;
+            }
+            pending.append(buffer, got);
+            for (size_t n; (n = pending.find('\n')) != std::string::npos;) {
+                take(pending.substr(0, n));
+                pending.erase(0, n + 1);
+            }
         }
-        SetEvent(entered);  // no longer to be waited for
-        SetEvent(done);
+        return done();
+    }
+
+    void take(const std::string &line)
+    {
+        std::string word = line.substr(0, line.find(' '));
+        std::string rest = line.size() > word.size() ? line.substr(word.size() + 1) : "";
+        if (word == "started") {
+            processId = std::strtoul(rest.c_str(), nullptr, 10);
+            process = reinterpret_cast<HANDLE>(
+                static_cast<ULONG_PTR>(std::strtoull(rest.substr(rest.find(' ') + 1).c_str(), nullptr, 10)));
+        } else if (word == "failed") {
+            startError = std::strtoul(rest.c_str(), nullptr, 10);
+            finished = true;
+        } else if (word == "entered") {
+            entered = true;
+        } else if (word == "library") {
+            libraries.push_back(rest);
+        } else if (word == "exit") {
+            finished = true;
+        }
     }
 };
 

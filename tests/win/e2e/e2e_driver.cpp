@@ -1970,7 +1970,7 @@ TEST_F(PlantedLibraries, AreNeverLoaded)
             << "run under Wine with WINEDLLOVERRIDES=winmm,comctl32=n,b; it is \"" << overrides << "\"";
     }
     outside::WatchedCopy copy(program);
-    ASSERT_TRUE(copy.running()) << "cannot start " << program;
+    ASSERT_TRUE(copy.running()) << "cannot start " << program << " (error " << copy.startError << ")";
 
     HWND panel = outside::waitForWindow(copy.pid(), "#32770", "QD-7150 Control", patienceMs);
     ASSERT_NE(panel, nullptr) << "the control panel did not appear";
