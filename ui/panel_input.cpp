@@ -92,8 +92,9 @@ bool onArrowKey(HWND focus)
 
 // The dialog's own Enter sends IDOK unless a push button has the focus, and
 // IDOK ends nothing (the panel has no OK button; with the panel closed nothing
-// would follow the transmitter): Enter is taken here. On a push button it presses that button as the dialog would,
-// keyed or not, as Space and the mouse do; anywhere else it does nothing.
+// would follow the transmitter): Enter is taken here. On a push button it
+// presses that button as the dialog would, keyed or not, as Space and the
+// mouse do; anywhere else it does nothing.
 // VK_EXECUTE is the dialog's other Enter.
 bool onEnter(HWND focus)
 {
