@@ -22,10 +22,6 @@ namespace {
 PanelWindow const panel = reinterpret_cast<PanelWindow>(0x1101);
 constexpr int forever = 1 << 30;
 
-struct Signal {
-    int channel, from, to;  // busy during ticks from..to-1
-};
-
 // The panel's ticks with the transceiver played by the port double.
 class Keyed : public ::testing::Test {
 protected:
@@ -49,12 +45,7 @@ protected:
     {
         for (int i = 0; i < ticks; ++i) {
             ++tick;
-            port.busyChannels.clear();
-            for (const Signal &s : signals) {
-                if (s.from <= tick && tick < s.to) {
-                    port.busyChannels.insert(s.channel);
-                }
-            }
+            setBusyAt(signals, tick);
             onPanelTick(panel);
         }
     }

@@ -140,3 +140,13 @@ void resetCore()
     forgetHeardStop();
     fillChannelMemory();
 }
+
+void setBusyAt(const std::vector<Signal> &signals, int tick)
+{
+    port.busyChannels.clear();
+    for (const Signal &s : signals) {
+        if (s.from <= tick && tick < s.to) {
+            port.busyChannels.insert(s.channel);
+        }
+    }
+}

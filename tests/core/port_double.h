@@ -63,6 +63,14 @@ struct PortDouble {
 
 extern PortDouble port;
 
+// A station on the air on `channel` during ticks from..to-1.
+struct Signal {
+    int channel, from, to;
+};
+
+// Makes busy the channels whose stations are on the air at `tick`, and only those.
+void setBusyAt(const std::vector<Signal> &signals, int tick);
+
 // The channels loaded while the line was keyed.
 std::vector<int> keyedLoads();
 

@@ -32,10 +32,6 @@ void PrintTo(const Load &l, std::ostream *os)
 }
 
 // A signal on a channel during ticks from..to-1.
-struct Signal {
-    int channel, from, to;
-};
-
 struct Scenario {
     const char *name;
     int state, start, low, high, step, watch;
@@ -70,12 +66,7 @@ protected:
     {
         for (int i = 0; i < ticks; ++i) {
             ++tick;
-            port.busyChannels.clear();
-            for (const Signal &s : signals) {
-                if (s.from <= tick && tick < s.to) {
-                    port.busyChannels.insert(s.channel);
-                }
-            }
+            setBusyAt(signals, tick);
             size_t before = loadedChannels().size();
             onTimerTick(panel);
             std::vector<int> all = loadedChannels();
